@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Builds everything (plug-in, tests, benchmarks, tools) and runs the whole test suite.
+# Tests that draw or open windows get a virtual display of their own.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="$("$root/scripts/configure.sh" | tail -n 1)"
+export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1
+
+cmake --build "$build"
+
+if [ -z "${DISPLAY:-}" ]; then
+    exec xvfb-run --auto-servernum --server-args="-screen 0 1920x1080x24" \
+        ctest --test-dir "$build" --output-on-failure
+fi
+ctest --test-dir "$build" --output-on-failure

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "dsp/DelayLine.h"
+
+#include <juce_audio_basics/juce_audio_basics.h>
+
+#include <array>
+
+// The state of one bread layer running one of the four simple kinds (filter, drive, chorus, echo).
+struct BreadState
+{
+    std::array<DelayLine, 2> buffers;     // one line per channel, both of the same length
+    std::array<float, 2> filterMemory {}; // filter kind: one-pole low-pass memory per channel
+    std::array<float, 2> driveMemory {};  // drive kind: smoothing memory per channel
+    int writeIndex = 0;                   // shared write position of both lines
+    double lfoPhase = 0.0;                // chorus oscillator, cycles in [0, 1)
+
+    // Sizes both lines to max (4096, 4 s of audio) samples, all zero.
+    void prepare (double sampleRate);
+
+    // Zeroes the lines, memories, write position and phase; lengths are kept.
+    void reset() noexcept;
+};
+
+// The four simple bread kinds, processed in place on at most the first two channels.
+struct BreadProcessor
+{
+    // kind: 0 filter, 1 drive, 2 chorus, 3 echo. k1..k3 are the layer's knobs, 0..1.
+    // An unprepared state or an empty block leaves everything untouched.
+    static void process (juce::AudioBuffer<float>& block, BreadState& state, int kind,
+                         float k1, float k2, float k3, double sampleRate) noexcept;
+};

@@ -1,0 +1,128 @@
+#include "processor/PluginProcessor.h"
+
+#include "editor/PluginEditor.h"
+
+namespace
+{
+const juce::Identifier stateType { "MORSELLO_STATE" };
+
+std::mt19937 makeSeededEngine()
+{
+    std::random_device device;
+    return std::mt19937 { static_cast<std::mt19937::result_type> (device()) };
+}
+} // namespace
+
+MorselloAudioProcessor::MorselloAudioProcessor()
+    : juce::AudioProcessor (BusesProperties()
+                                .withInput ("Input", juce::AudioChannelSet::stereo(), true)
+                                .withOutput ("Output", juce::AudioChannelSet::stereo(), true)),
+      apvts (*this, nullptr, stateType, createParameterLayout()),
+      randomEngine (makeSeededEngine())
+{
+    for (size_t i = 0; i < kParameterIds.size(); ++i)
+    {
+        rawParameters[i] = apvts.getRawParameterValue (kParameterIds[i]);
+        jassert (rawParameters[i] != nullptr);
+    }
+
+    applyFactoryRecipe (0);
+}
+
+MorselloAudioProcessor::~MorselloAudioProcessor() = default;
+
+const juce::String MorselloAudioProcessor::getName() const { return "The Morsello"; }
+
+void MorselloAudioProcessor::prepareToPlay (double newSampleRate, int maximumBlockSize)
+{
+    preparePipeline (newSampleRate, maximumBlockSize);
+}
+
+// Buffers keep their size until the next prepare, so a block after this still processes.
+void MorselloAudioProcessor::releaseResources() {}
+
+double MorselloAudioProcessor::getTailLengthSeconds() const { return 4.0; }
+bool MorselloAudioProcessor::acceptsMidi() const { return false; }
+bool MorselloAudioProcessor::producesMidi() const { return false; }
+
+juce::AudioProcessorEditor* MorselloAudioProcessor::createEditor()
+{
+    return new MorselloAudioProcessorEditor (*this);
+}
+
+bool MorselloAudioProcessor::hasEditor() const { return true; }
+
+bool MorselloAudioProcessor::isBusesLayoutSupported (const BusesLayout& layouts) const
+{
+    const auto output = layouts.getMainOutputChannelSet();
+
+    if (output != juce::AudioChannelSet::mono() && output != juce::AudioChannelSet::stereo())
+        return false;
+
+    return layouts.getMainInputChannelSet() == output;
+}
+
+//==============================================================================
+juce::AudioProcessorValueTreeState::ParameterLayout MorselloAudioProcessor::createParameterLayout()
+{
+    juce::AudioProcessorValueTreeState::ParameterLayout layout;
+
+    auto id = [] (int index) { return juce::ParameterID { kParameterIds[(size_t) index], kParameterVersionHint }; };
+
+    layout.add (std::make_unique<juce::AudioParameterChoice> (id (breadTypeIndex), "Bread type", kBreadTypeNames, 0),
+                std::make_unique<juce::AudioParameterChoice> (id (breadModeIndex), "Bread mode", kBreadModeNames, 0),
+                std::make_unique<juce::AudioParameterChoice> (id (fillingTypeIndex), "Filling type", kFillingTypeNames, 0));
+
+    // The knobs are abstract amounts whose meaning depends on the chosen kinds, so the host
+    // shows them under their IDs.
+    for (int index = firstKnobIndex; index <= lastKnobIndex; ++index)
+        layout.add (std::make_unique<juce::AudioParameterFloat> (id (index),
+                                                                  kParameterIds[(size_t) index],
+                                                                  juce::NormalisableRange<float> (0.0f, 1.0f, 0.001f),
+                                                                  0.5f));
+
+    layout.add (std::make_unique<juce::AudioParameterFloat> (id (outputIndex),
+                                                              "Output",
+                                                              juce::NormalisableRange<float> (-18.0f, 6.0f, 0.1f),
+                                                              0.0f,
+                                                              juce::AudioParameterFloatAttributes().withLabel ("dB")));
+    return layout;
+}
+
+void MorselloAudioProcessor::setParameterValue (const juce::String& parameterId, float plainValue)
+{
+    auto* parameter = apvts.getParameter (parameterId);
+
+    if (parameter == nullptr)
+        return;
+
+    const auto& range = parameter->getNormalisableRange();
+
+    parameter->beginChangeGesture();
+    parameter->setValueNotifyingHost (range.convertTo0to1 (range.snapToLegalValue (plainValue)));
+    parameter->endChangeGesture();
+}
+
+//==============================================================================
+void MorselloAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
+{
+    const auto state = apvts.copyState();
+
+    if (const auto xml = state.createXml())
+        copyXmlToBinary (*xml, destData);
+}
+
+void MorselloAudioProcessor::setStateInformation (const void* data, int sizeInBytes)
+{
+    const auto xml = getXmlFromBinary (data, sizeInBytes);
+
+    if (xml == nullptr || ! xml->hasTagName (stateType.toString()))
+        return;
+
+    // The root tag is accepted in any letter case, but the live tree always keeps its own type:
+    // a tree renamed to the chunk's spelling would be written back under that spelling and
+    // then refused by the exact-case check of recipe files.
+    juce::ValueTree restored { stateType };
+    restored.copyPropertiesAndChildrenFrom (juce::ValueTree::fromXml (*xml), nullptr);
+    apvts.replaceState (restored);
+}

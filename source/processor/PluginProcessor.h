@@ -1,0 +1,86 @@
+#pragma once
+
+#include "dsp/BlockPipeline.h"
+#include "dsp/BreadProcessor.h"
+#include "dsp/EffectEngine.h"
+#include "processor/Parameters.h"
+
+#include <juce_audio_processors/juce_audio_processors.h>
+
+#include <random>
+
+// The plug-in's audio processor: one per instance. It owns the parameters, the audio engine's
+// state, the index of the last factory recipe applied and the randomiser's generator.
+class MorselloAudioProcessor final : public juce::AudioProcessor
+{
+public:
+    MorselloAudioProcessor();
+    ~MorselloAudioProcessor() override;
+
+    const juce::String getName() const override;
+
+    void prepareToPlay (double newSampleRate, int maximumBlockSize) override;
+    void releaseResources() override;
+    void processBlock (juce::AudioBuffer<float>&, juce::MidiBuffer&) override;
+    using juce::AudioProcessor::processBlock;
+
+    double getTailLengthSeconds() const override;
+    bool acceptsMidi() const override;
+    bool producesMidi() const override;
+
+    juce::AudioProcessorEditor* createEditor() override;
+    bool hasEditor() const override;
+
+    int getNumPrograms() override;
+    int getCurrentProgram() override;
+    void setCurrentProgram (int index) override;
+    const juce::String getProgramName (int index) override;
+    void changeProgramName (int index, const juce::String& newName) override;
+
+    void getStateInformation (juce::MemoryBlock& destData) override;
+    void setStateInformation (const void* data, int sizeInBytes) override;
+
+    bool isBusesLayoutSupported (const BusesLayout& layouts) const override;
+
+    static juce::AudioProcessorValueTreeState::ParameterLayout createParameterLayout();
+
+    // Moves one parameter as a user would: one change gesture, the value snapped to the
+    // parameter's legal values (plain units; a choice takes its index). Unknown IDs are ignored.
+    void setParameterValue (const juce::String& parameterId, float plainValue);
+
+    // Sets the fifteen parameters of a factory recipe (all but `output`), one gesture each, and
+    // makes it the current program. Indices outside 0..15 do nothing.
+    void applyFactoryRecipe (int index);
+
+    // Clears both bread states, the three effect slots and the level meters.
+    void resetEngineState() noexcept;
+
+    juce::AudioProcessorValueTreeState apvts;
+
+    EffectSlot fillingSlot, bread1Slot, bread2Slot;
+    double sampleRate = 44100.0;
+    BreadState bread1State, bread2State;
+    juce::AudioBuffer<float> dryBuffer;
+    LinearRamp biteSmoother, outputGainSmoother, toastSmoother;
+    OutputLimiter outputLimiter;
+    ParameterSnapshot currentSnapshot;
+    bool hasSnapshot = false;
+    TransitionState transition;
+    std::mt19937 randomEngine;
+    int currentProgram = 0;
+    LevelMeters levelMeters;
+
+private:
+    // Pipeline steps; see BlockPipeline.cpp.
+    void preparePipeline (double newSampleRate, int maximumBlockSize);
+    void processPiece (juce::AudioBuffer<float>& block) noexcept;
+    ParameterSnapshot readParameters() const noexcept;
+    void detectChanges (const ParameterSnapshot& fresh) noexcept;
+    void runLayers (juce::AudioBuffer<float>& block) noexcept;
+    void finish (juce::AudioBuffer<float>& block) noexcept;
+
+    // Raw-value pointers cached once, so the audio thread does no look-up by name.
+    std::array<std::atomic<float>*, numParameters> rawParameters {};
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MorselloAudioProcessor)
+};
