@@ -1,0 +1,5 @@
+#include "recipes/ChefsChoice.h"
+
+#include "processor/PluginProcessor.h"
+
+void ChefsChoice::randomise (MorselloAudioProcessor&, juce::ComboBox&) {}
