@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 // A fixed-length circular buffer of float samples. The owner keeps its own write position and
@@ -16,8 +17,8 @@ public:
 
     int getLength() const noexcept { return (int) samples.size(); }
 
-    float& operator[] (int index) noexcept { return samples[(size_t) index]; }
-    float operator[] (int index) const noexcept { return samples[(size_t) index]; }
+    float& operator[] (int index) noexcept { return samples[(std::size_t) index]; }
+    float operator[] (int index) const noexcept { return samples[(std::size_t) index]; }
 
     // Position in samples, any finite value: wrapped into [0, length) and interpolated between
     // the sample at its integer part and the next one (the one after the last is sample 0).
