@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Checks the built LV2 bundle as a Linux host sees it through lilv: the plug-in is listed, has a
+# stereo pair of audio inputs and outputs, and declares its sixteen parameters with their names.
+# Usage: check_lv2_bundle.sh <path to "The Morsello.lv2"> <plug-in URI>
+set -euo pipefail
+bundle="$1"
+uri="$2"
+
+export LV2_PATH
+LV2_PATH="$(dirname "$bundle")"
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+lv2ls | grep -qxF "$uri" || fail "lv2ls does not list $uri"
+
+info="$(lv2info "$uri")"
+grep -q "Name: *The Morsello" <<<"$info" || fail "name is not \"The Morsello\""
+
+count_ports() { grep -A2 "Type: *http://lv2plug.in/ns/lv2core#AudioPort" <<<"$info" | grep -c "$1" || true; }
+[ "$(count_ports '#InputPort')" -eq 2 ] || fail "expected 2 audio inputs"
+[ "$(count_ports '#OutputPort')" -eq 2 ] || fail "expected 2 audio outputs"
+
+# The parameters live in the plug-in's data file, which lilv reports among its data URIs.
+data="$bundle/dsp.ttl"
+grep -q "dsp.ttl" <<<"$info" || fail "lv2info does not read dsp.ttl"
+[ "$(grep -c 'a lv2:Parameter' "$data")" -eq 16 ] || fail "expected 16 parameters"
+
+for label in "Bread type" "Bread mode" "Filling type" left1 left2 left3 right1 right2 right3 \
+             fill1 fill2 fill3 fill4 toast bite Output; do
+    grep -q "rdfs:label \"$label\"" "$data" || fail "no parameter labelled \"$label\""
+done
+
+for id in breadType breadMode fillingType left1 left2 left3 right1 right2 right3 \
+          fill1 fill2 fill3 fill4 toast bite output; do
+    grep -A20 "patch:writable" "$data" | grep -q "plug:$id\b" || fail "$id is not writable"
+done
+
+echo "LV2 bundle OK: $uri with 2 inputs, 2 outputs and 16 parameters"
