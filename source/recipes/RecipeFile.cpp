@@ -6,6 +6,9 @@ namespace
 {
 const juce::Identifier stateType { "MORSELLO_STATE" };
 const juce::Identifier presetNameProperty { "presetName" };
+const juce::Identifier parameterType { "PARAM" };
+const juce::Identifier idProperty { "id" };
+const juce::Identifier valueProperty { "value" };
 
 // Some platforms report a documents folder that does not exist (or none at all); the dialog
 // then starts in the home folder rather than somewhere arbitrary.
@@ -22,6 +25,24 @@ juce::File documentsFolder()
 // The framework's default layout (declaration, blank line, two-space indentation, attributes
 // wrapped after 60 characters), with the line ends fixed to CR LF so that a file is the same
 // byte for byte on every platform.
+// A recipe that lists only some parameters must leave the others as they are. The parameter
+// tree itself would give every parameter without a child in the new state its default value
+// (it appends an empty child, which reads as "no value"), so the missing children are added
+// here, carrying the present values.
+void addUnlistedParameters (juce::ValueTree& state, juce::AudioProcessorValueTreeState& parameters)
+{
+    for (const auto* id : kParameterIds)
+    {
+        if (state.getChildWithProperty (idProperty, juce::String (id)).isValid())
+            continue;
+
+        juce::ValueTree child { parameterType };
+        child.setProperty (idProperty, juce::String (id), nullptr);
+        child.setProperty (valueProperty, parameters.getRawParameterValue (id)->load(), nullptr);
+        state.appendChild (child, nullptr);
+    }
+}
+
 juce::XmlElement::TextFormat recipeTextFormat()
 {
     juce::XmlElement::TextFormat format;
@@ -118,6 +139,7 @@ bool RecipeFile::load (MorselloAudioProcessor& processor, const juce::File& chos
     if (state.getType() != stateType)
         return false;
 
+    addUnlistedParameters (state, processor.apvts);
     processor.apvts.replaceState (state);
 
     // The file's present name, not the presetName stored inside: a renamed file shows its new name.
