@@ -22,9 +22,6 @@ juce::File documentsFolder()
     return juce::File::getSpecialLocation (juce::File::userHomeDirectory);
 }
 
-// The framework's default layout (declaration, blank line, two-space indentation, attributes
-// wrapped after 60 characters), with the line ends fixed to CR LF so that a file is the same
-// byte for byte on every platform.
 // A recipe that lists only some parameters must leave the others as they are. The parameter
 // tree itself would give every parameter without a child in the new state its default value
 // (it appends an empty child, which reads as "no value"), so the missing children are added
@@ -43,6 +40,9 @@ void addUnlistedParameters (juce::ValueTree& state, juce::AudioProcessorValueTre
     }
 }
 
+// The framework's default layout (declaration, blank line, two-space indentation, attributes
+// wrapped after 60 characters), with the line ends fixed to CR LF so that a file is the same
+// byte for byte on every platform.
 juce::XmlElement::TextFormat recipeTextFormat()
 {
     juce::XmlElement::TextFormat format;
