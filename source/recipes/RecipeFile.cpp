@@ -2,5 +2,156 @@
 
 #include "processor/PluginProcessor.h"
 
-void RecipeFile::launchSaveDialog (std::unique_ptr<juce::FileChooser>&, MorselloAudioProcessor&, juce::ComboBox&) {}
-void RecipeFile::launchLoadDialog (std::unique_ptr<juce::FileChooser>&, MorselloAudioProcessor&, juce::ComboBox&) {}
+namespace
+{
+const juce::Identifier stateType { "MORSELLO_STATE" };
+const juce::Identifier presetNameProperty { "presetName" };
+const juce::Identifier parameterType { "PARAM" };
+const juce::Identifier idProperty { "id" };
+const juce::Identifier valueProperty { "value" };
+
+// Some platforms report a documents folder that does not exist (or none at all); the dialog
+// then starts in the home folder rather than somewhere arbitrary.
+juce::File documentsFolder()
+{
+    const auto documents = juce::File::getSpecialLocation (juce::File::userDocumentsDirectory);
+
+    if (documents.isDirectory())
+        return documents;
+
+    return juce::File::getSpecialLocation (juce::File::userHomeDirectory);
+}
+
+// A recipe that lists only some parameters must leave the others as they are. The parameter
+// tree itself would give every parameter without a child in the new state its default value
+// (it appends an empty child, which reads as "no value"), so the missing children are added
+// here, carrying the present values.
+void addUnlistedParameters (juce::ValueTree& state, juce::AudioProcessorValueTreeState& parameters)
+{
+    for (const auto* id : kParameterIds)
+    {
+        if (state.getChildWithProperty (idProperty, juce::String (id)).isValid())
+            continue;
+
+        juce::ValueTree child { parameterType };
+        child.setProperty (idProperty, juce::String (id), nullptr);
+        child.setProperty (valueProperty, parameters.getRawParameterValue (id)->load(), nullptr);
+        state.appendChild (child, nullptr);
+    }
+}
+
+// The framework's default layout (declaration, blank line, two-space indentation, attributes
+// wrapped after 60 characters), with the line ends fixed to CR LF so that a file is the same
+// byte for byte on every platform.
+juce::XmlElement::TextFormat recipeTextFormat()
+{
+    juce::XmlElement::TextFormat format;
+    format.newLineChars = "\r\n";
+    return format;
+}
+} // namespace
+
+std::function<void (const juce::MessageBoxOptions&)> RecipeFile::showMessageBox = [] (const juce::MessageBoxOptions& options)
+{
+    juce::AlertWindow::showAsync (options, static_cast<juce::ModalComponentManager::Callback*> (nullptr));
+};
+
+void RecipeFile::launchSaveDialog (std::unique_ptr<juce::FileChooser>& chooser, MorselloAudioProcessor& processor, juce::ComboBox& recipeBox)
+{
+    const auto startFile = documentsFolder().getChildFile (juce::String ("my morsello") + fileExtension);
+
+    // Assigning destroys the previous chooser, closing its dialog if it is still open.
+    chooser = std::make_unique<juce::FileChooser> ("Save Morsello recipe", startFile, fileFilter, true);
+
+    const auto flags = juce::FileBrowserComponent::saveMode
+                     | juce::FileBrowserComponent::canSelectFiles
+                     | juce::FileBrowserComponent::warnAboutOverwriting;
+
+    // The chooser belongs to the editor, which destroys it before the processor and the recipe
+    // box, so the references stay valid for as long as the callback can run.
+    chooser->launchAsync (flags, [&processor, &recipeBox] (const juce::FileChooser& finished)
+                          {
+                              save (processor, finished.getResult(), recipeBox);
+                          });
+}
+
+void RecipeFile::launchLoadDialog (std::unique_ptr<juce::FileChooser>& chooser, MorselloAudioProcessor& processor, juce::ComboBox& recipeBox)
+{
+    chooser = std::make_unique<juce::FileChooser> ("Load Morsello recipe", documentsFolder(), fileFilter, true);
+
+    const auto flags = juce::FileBrowserComponent::openMode | juce::FileBrowserComponent::canSelectFiles;
+
+    chooser->launchAsync (flags, [&processor, &recipeBox] (const juce::FileChooser& finished)
+                          {
+                              load (processor, finished.getResult(), recipeBox);
+                          });
+}
+
+juce::File RecipeFile::withRecipeExtension (const juce::File& chosen)
+{
+    if (chosen == juce::File() || chosen.hasFileExtension (fileExtension))
+        return chosen;
+
+    return chosen.withFileExtension (fileExtension);
+}
+
+bool RecipeFile::save (MorselloAudioProcessor& processor, const juce::File& chosen, juce::ComboBox& recipeBox)
+{
+    if (chosen == juce::File())
+        return false;
+
+    const auto target = withRecipeExtension (chosen);
+    const auto name = target.getFileNameWithoutExtension();
+
+    // copyState writes the current values into the tree under its lock; the name goes on the
+    // copy only, so the live tree is untouched.
+    auto state = processor.apvts.copyState();
+    state.setProperty (presetNameProperty, name, nullptr);
+
+    const auto xml = state.createXml();
+
+    // writeTo goes through a temporary file beside the target and moves it over the target
+    // only once it is complete, so a failed write leaves an existing file as it was.
+    if (xml == nullptr || ! xml->writeTo (target, recipeTextFormat()))
+    {
+        showMessageBox (saveFailedMessage());
+        return false;
+    }
+
+    recipeBox.setText (name, juce::dontSendNotification);
+    return true;
+}
+
+bool RecipeFile::load (MorselloAudioProcessor& processor, const juce::File& chosen, juce::ComboBox& recipeBox)
+{
+    if (chosen == juce::File())
+        return false;
+
+    const auto xml = juce::parseXML (chosen);
+
+    if (xml == nullptr)
+        return false;
+
+    // Unlike the host's chunk, a recipe file must spell its root exactly: a file is something a
+    // user can pick by mistake, and only the plug-in's own format is accepted.
+    auto state = juce::ValueTree::fromXml (*xml);
+
+    if (state.getType() != stateType)
+        return false;
+
+    addUnlistedParameters (state, processor.apvts);
+    processor.apvts.replaceState (state);
+
+    // The file's present name, not the presetName stored inside: a renamed file shows its new name.
+    recipeBox.setText (chosen.getFileNameWithoutExtension(), juce::dontSendNotification);
+    return true;
+}
+
+juce::MessageBoxOptions RecipeFile::saveFailedMessage()
+{
+    return juce::MessageBoxOptions()
+        .withIconType (juce::MessageBoxIconType::WarningIcon)
+        .withTitle ("Save failed")
+        .withMessage ("The recipe could not be saved. Please choose a writable folder.")
+        .withButton (TRANS ("OK"));
+}

@@ -1,0 +1,330 @@
+#include "processor/PluginProcessor.h"
+#include "recipes/RecipeFile.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace
+{
+// A folder of its own per test, removed afterwards, and the message-box hook replaced by a
+// recorder so that no window opens and each request can be inspected.
+class RecipeFileTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        folder = juce::File::getSpecialLocation (juce::File::tempDirectory)
+                     .getNonexistentChildFile ("morsello-recipe-files", {}, false);
+        ASSERT_TRUE (folder.createDirectory().wasOk());
+
+        originalShowMessageBox = RecipeFile::showMessageBox;
+        RecipeFile::showMessageBox = [this] (const juce::MessageBoxOptions& options) { messages.push_back (options); };
+
+        recipeBox.setText ("before", juce::dontSendNotification);
+    }
+
+    void TearDown() override
+    {
+        RecipeFile::showMessageBox = originalShowMessageBox;
+        folder.deleteRecursively();
+    }
+
+    static std::vector<float> parameterValues (MorselloAudioProcessor& processor)
+    {
+        std::vector<float> values;
+
+        for (const auto* id : kParameterIds)
+            values.push_back (processor.apvts.getRawParameterValue (id)->load());
+
+        return values;
+    }
+
+    // Every parameter away from a fresh instance's value, `output` included.
+    static void setDistinctState (MorselloAudioProcessor& processor)
+    {
+        processor.setParameterValue ("breadType", 7.0f);
+        processor.setParameterValue ("breadMode", 2.0f);
+        processor.setParameterValue ("fillingType", 5.0f);
+
+        for (int index = firstKnobIndex; index <= lastKnobIndex; ++index)
+            processor.setParameterValue (kParameterIds[(size_t) index], 0.9f - 0.013f * (float) index);
+
+        processor.setParameterValue ("output", -7.3f);
+    }
+
+    juce::File folder;
+    juce::ComboBox recipeBox;
+    std::vector<juce::MessageBoxOptions> messages;
+    std::function<void (const juce::MessageBoxOptions&)> originalShowMessageBox;
+};
+
+TEST_F (RecipeFileTest, ExtensionIsAppendedReplacedOrKept)
+{
+    struct Case
+    {
+        const char* chosen;
+        const char* expected;
+    };
+
+    const Case cases[] {
+        { "my morsello", "my morsello.morsellopreset" },
+        { "my morsello.morsellopreset", "my morsello.morsellopreset" },
+        { "LOUD.MORSELLOPRESET", "LOUD.MORSELLOPRESET" },
+        { "mixed.MorselloPreset", "mixed.MorselloPreset" },
+        { "take.txt", "take.morsellopreset" },
+        { "take.2.wav", "take.2.morsellopreset" },
+        { "trailing.", "trailing.morsellopreset" },
+        { "almostmorsellopreset", "almostmorsellopreset.morsellopreset" },
+        { "v1.2/plain", "v1.2/plain.morsellopreset" }, // a dot in the folder is not the name's
+    };
+
+    for (const auto& c : cases)
+        EXPECT_EQ (RecipeFile::withRecipeExtension (folder.getChildFile (c.chosen)).getFullPathName(),
+                   folder.getChildFile (c.expected).getFullPathName())
+            << c.chosen;
+
+    EXPECT_EQ (RecipeFile::withRecipeExtension ({}), juce::File());
+}
+
+TEST_F (RecipeFileTest, SavedFileHasTheExactLayoutWithCrLfLineEnds)
+{
+    MorselloAudioProcessor processor;
+
+    // Values whose text is short and exact, so the expected bytes can be written out in full.
+    processor.setParameterValue ("breadType", 3.0f);
+    processor.setParameterValue ("breadMode", 1.0f);
+    processor.setParameterValue ("fillingType", 8.0f);
+
+    for (int index = firstKnobIndex; index <= lastKnobIndex; ++index)
+        processor.setParameterValue (kParameterIds[(size_t) index], 0.5f);
+
+    processor.setParameterValue ("left2", 0.25f);
+    processor.setParameterValue ("fill4", 1.0f);
+    processor.setParameterValue ("bite", 0.0f);
+    processor.setParameterValue ("output", -6.0f);
+
+    ASSERT_TRUE (RecipeFile::save (processor, folder.getChildFile ("my morsello"), recipeBox));
+
+    const auto written = folder.getChildFile ("my morsello.morsellopreset");
+    juce::MemoryBlock bytes;
+    ASSERT_TRUE (written.loadFileAsData (bytes));
+
+    const std::string expected =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+        "\r\n"
+        "<MORSELLO_STATE presetName=\"my morsello\">\r\n"
+        "  <PARAM id=\"bite\" value=\"0.0\"/>\r\n"
+        "  <PARAM id=\"breadMode\" value=\"1.0\"/>\r\n"
+        "  <PARAM id=\"breadType\" value=\"3.0\"/>\r\n"
+        "  <PARAM id=\"fill1\" value=\"0.5\"/>\r\n"
+        "  <PARAM id=\"fill2\" value=\"0.5\"/>\r\n"
+        "  <PARAM id=\"fill3\" value=\"0.5\"/>\r\n"
+        "  <PARAM id=\"fill4\" value=\"1.0\"/>\r\n"
+        "  <PARAM id=\"fillingType\" value=\"8.0\"/>\r\n"
+        "  <PARAM id=\"left1\" value=\"0.5\"/>\r\n"
+        "  <PARAM id=\"left2\" value=\"0.25\"/>\r\n"
+        "  <PARAM id=\"left3\" value=\"0.5\"/>\r\n"
+        "  <PARAM id=\"output\" value=\"-6.0\"/>\r\n"
+        "  <PARAM id=\"right1\" value=\"0.5\"/>\r\n"
+        "  <PARAM id=\"right2\" value=\"0.5\"/>\r\n"
+        "  <PARAM id=\"right3\" value=\"0.5\"/>\r\n"
+        "  <PARAM id=\"toast\" value=\"0.5\"/>\r\n"
+        "</MORSELLO_STATE>\r\n";
+
+    EXPECT_EQ (bytes.toString().toStdString(), expected);
+
+    // The name goes on the saved copy only; the live tree stays without it.
+    EXPECT_FALSE (processor.apvts.state.hasProperty ("presetName"));
+    EXPECT_EQ (recipeBox.getText(), "my morsello");
+    EXPECT_EQ (recipeBox.getSelectedId(), 0);
+    EXPECT_TRUE (messages.empty());
+
+    // Written through a temporary file that is gone once the target is in place.
+    EXPECT_EQ (folder.getNumberOfChildFiles (juce::File::findFilesAndDirectories), 1);
+}
+
+TEST_F (RecipeFileTest, SaveReplacesAnExistingFileAndShowsTheFixedName)
+{
+    MorselloAudioProcessor processor;
+    const auto target = folder.getChildFile ("dinner.morsellopreset");
+    ASSERT_TRUE (target.replaceWithText ("an older recipe"));
+
+    ASSERT_TRUE (RecipeFile::save (processor, folder.getChildFile ("dinner.txt"), recipeBox));
+
+    const auto xml = juce::parseXML (target);
+    ASSERT_NE (xml, nullptr);
+    EXPECT_EQ (xml->getStringAttribute ("presetName"), "dinner");
+    EXPECT_FALSE (folder.getChildFile ("dinner.txt").exists());
+    EXPECT_EQ (recipeBox.getText(), "dinner");
+}
+
+TEST_F (RecipeFileTest, FailedSaveShowsTheMessageAndLeavesEverythingAsItWas)
+{
+    MorselloAudioProcessor processor;
+
+    // We may run as root, so permissions cannot make a folder unwritable. Instead: a "folder"
+    // that is a regular file, and a target that is a folder with something in it.
+    const auto notAFolder = folder.getChildFile ("notes");
+    ASSERT_TRUE (notAFolder.replaceWithText ("keep me"));
+
+    const auto folderInTheWay = folder.getChildFile ("taken.morsellopreset");
+    ASSERT_TRUE (folderInTheWay.createDirectory().wasOk());
+    ASSERT_TRUE (folderInTheWay.getChildFile ("inside").replaceWithText ("keep me too"));
+
+    for (const auto& chosen : { notAFolder.getChildFile ("recipe"), folder.getChildFile ("taken") })
+    {
+        messages.clear();
+
+        EXPECT_FALSE (RecipeFile::save (processor, chosen, recipeBox)) << chosen.getFullPathName();
+
+        ASSERT_EQ (messages.size(), 1u) << chosen.getFullPathName();
+        const auto& message = messages.front();
+        EXPECT_EQ (message.getIconType(), juce::MessageBoxIconType::WarningIcon);
+        EXPECT_EQ (message.getTitle(), "Save failed");
+        EXPECT_EQ (message.getMessage(), "The recipe could not be saved. Please choose a writable folder.");
+        ASSERT_EQ (message.getNumButtons(), 1);
+        EXPECT_EQ (message.getButtonText (0), TRANS ("OK"));
+        EXPECT_EQ (message.getAssociatedComponent(), nullptr);
+
+        EXPECT_EQ (recipeBox.getText(), "before");
+    }
+
+    EXPECT_EQ (notAFolder.loadFileAsString(), "keep me");
+    EXPECT_EQ (folderInTheWay.getChildFile ("inside").loadFileAsString(), "keep me too");
+
+    // No temporary file is left behind beside the target.
+    EXPECT_EQ (folder.getNumberOfChildFiles (juce::File::findFilesAndDirectories), 2);
+}
+
+TEST_F (RecipeFileTest, CancelledDialogsDoNothing)
+{
+    MorselloAudioProcessor processor;
+    const auto before = parameterValues (processor);
+
+    EXPECT_FALSE (RecipeFile::save (processor, {}, recipeBox));
+    EXPECT_FALSE (RecipeFile::load (processor, {}, recipeBox));
+
+    EXPECT_EQ (parameterValues (processor), before);
+    EXPECT_EQ (recipeBox.getText(), "before");
+    EXPECT_TRUE (messages.empty());
+    EXPECT_EQ (folder.getNumberOfChildFiles (juce::File::findFilesAndDirectories), 0);
+}
+
+TEST_F (RecipeFileTest, RoundTripSetsAllSixteenParametersAndKeepsTheProgram)
+{
+    MorselloAudioProcessor source;
+    setDistinctState (source);
+    ASSERT_TRUE (RecipeFile::save (source, folder.getChildFile ("late supper"), recipeBox));
+
+    MorselloAudioProcessor destination;
+    destination.applyFactoryRecipe (5);
+    ASSERT_NE (parameterValues (destination), parameterValues (source));
+
+    juce::ComboBox destinationBox;
+    ASSERT_TRUE (RecipeFile::load (destination, folder.getChildFile ("late supper.morsellopreset"), destinationBox));
+
+    const auto expected = parameterValues (source);
+    const auto actual = parameterValues (destination);
+
+    for (size_t i = 0; i < kParameterIds.size(); ++i)
+        EXPECT_EQ (actual[i], expected[i]) << kParameterIds[i];
+
+    EXPECT_EQ (destination.getCurrentProgram(), 5);
+    EXPECT_EQ (destinationBox.getText(), "late supper");
+    EXPECT_EQ (destinationBox.getSelectedId(), 0);
+
+    // The name travels with the live tree into the host's chunk and the next file saved,
+    // where a save under another name overwrites it.
+    EXPECT_EQ (destination.apvts.state.getProperty ("presetName").toString(), "late supper");
+    ASSERT_TRUE (RecipeFile::save (destination, folder.getChildFile ("second helping"), destinationBox));
+    const auto resaved = juce::parseXML (folder.getChildFile ("second helping.morsellopreset"));
+    ASSERT_NE (resaved, nullptr);
+    EXPECT_EQ (resaved->getStringAttribute ("presetName"), "second helping");
+}
+
+TEST_F (RecipeFileTest, LoadShowsTheFilesPresentNameNotTheStoredOne)
+{
+    MorselloAudioProcessor source;
+    setDistinctState (source);
+    ASSERT_TRUE (RecipeFile::save (source, folder.getChildFile ("first name"), recipeBox));
+
+    const auto renamed = folder.getChildFile ("new name.MORSELLOPRESET");
+    ASSERT_TRUE (folder.getChildFile ("first name.morsellopreset").moveFileTo (renamed));
+
+    MorselloAudioProcessor destination;
+    ASSERT_TRUE (RecipeFile::load (destination, renamed, recipeBox));
+
+    EXPECT_EQ (recipeBox.getText(), "new name");
+    EXPECT_EQ (parameterValues (destination), parameterValues (source));
+}
+
+TEST_F (RecipeFileTest, PartialRecipeSetsItsParametersAndLeavesTheOthers)
+{
+    MorselloAudioProcessor processor;
+    setDistinctState (processor);
+    auto expected = parameterValues (processor);
+
+    // toast is set, breadType has no value (so takes its default), an unknown child and the
+    // root's attributes stay in the tree.
+    const auto file = folder.getChildFile ("pinch.morsellopreset");
+    ASSERT_TRUE (file.replaceWithText ("<MORSELLO_STATE presetName=\"old\" extra=\"kept\">"
+                                       "<PARAM id=\"toast\" value=\"0.25\"/>"
+                                       "<PARAM id=\"breadType\"/>"
+                                       "<PARAM id=\"sprinkles\" value=\"3\"/>"
+                                       "</MORSELLO_STATE>"));
+
+    ASSERT_TRUE (RecipeFile::load (processor, file, recipeBox));
+
+    expected[toastIndex] = 0.25f;
+    expected[breadTypeIndex] = 0.0f;
+    EXPECT_EQ (parameterValues (processor), expected);
+
+    const auto state = processor.apvts.copyState();
+    EXPECT_EQ (state.getProperty ("extra").toString(), "kept");
+    EXPECT_TRUE (state.getChildWithProperty ("id", "sprinkles").isValid());
+    EXPECT_EQ (state.getNumChildren(), 17);
+    EXPECT_EQ (recipeBox.getText(), "pinch");
+}
+
+TEST_F (RecipeFileTest, UnacceptableFilesChangeNothingAndShowNothing)
+{
+    struct Case
+    {
+        const char* name;
+        const char* content; // nullptr: the file does not exist
+    };
+
+    const Case cases[] {
+        { "missing.morsellopreset", nullptr },
+        { "empty.morsellopreset", "" },
+        { "prose.morsellopreset", "a shopping list: bread, cheese, tomatoes" },
+        { "lower case root.morsellopreset", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<morsello_state><PARAM id=\"toast\" value=\"0.9\"/></morsello_state>\r\n" },
+        { "other root.morsellopreset", "<OTHER_STATE><PARAM id=\"toast\" value=\"0.9\"/></OTHER_STATE>" },
+        { "broken.morsellopreset", "<MORSELLO_STATE><PARAM id=\"toast\" value=\"0.9\"/>" },
+    };
+
+    MorselloAudioProcessor processor;
+    processor.applyFactoryRecipe (2);
+    const auto before = parameterValues (processor);
+    const auto stateBefore = processor.apvts.copyState();
+
+    for (const auto& c : cases)
+    {
+        const auto file = folder.getChildFile (c.name);
+
+        if (c.content != nullptr)
+        {
+            ASSERT_TRUE (file.replaceWithText (c.content, false, false, nullptr));
+        }
+
+        EXPECT_FALSE (RecipeFile::load (processor, file, recipeBox)) << c.name;
+        EXPECT_EQ (parameterValues (processor), before) << c.name;
+        EXPECT_TRUE (processor.apvts.copyState().isEquivalentTo (stateBefore)) << c.name;
+        EXPECT_EQ (recipeBox.getText(), "before") << c.name;
+    }
+
+    EXPECT_EQ (processor.getCurrentProgram(), 2);
+    EXPECT_TRUE (messages.empty());
+}
+} // namespace
