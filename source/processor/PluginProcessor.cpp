@@ -2,10 +2,10 @@
 
 #include "editor/PluginEditor.h"
 
+const juce::Identifier MorselloAudioProcessor::stateType { "MORSELLO_STATE" };
+
 namespace
 {
-const juce::Identifier stateType { "MORSELLO_STATE" };
-
 std::mt19937 makeSeededEngine()
 {
     std::random_device device;
@@ -124,5 +124,28 @@ void MorselloAudioProcessor::setStateInformation (const void* data, int sizeInBy
     // then refused by the exact-case check of recipe files.
     juce::ValueTree restored { stateType };
     restored.copyPropertiesAndChildrenFrom (juce::ValueTree::fromXml (*xml), nullptr);
-    apvts.replaceState (restored);
+    replaceParameterState (restored);
+}
+
+void MorselloAudioProcessor::replaceParameterState (juce::ValueTree newState)
+{
+    // The framework gives a parameter without a PARAM child in the new state its default value
+    // (it appends an empty child, which reads as "no value"). A partial state must leave such
+    // parameters as they are, so their children are added here with the present values.
+    static const juce::Identifier parameterType { "PARAM" }, idProperty { "id" }, valueProperty { "value" };
+
+    for (size_t i = 0; i < kParameterIds.size(); ++i)
+    {
+        const juce::String id { kParameterIds[i] };
+
+        if (newState.getChildWithProperty (idProperty, id).isValid())
+            continue;
+
+        juce::ValueTree child { parameterType };
+        child.setProperty (idProperty, id, nullptr);
+        child.setProperty (valueProperty, rawParameters[i]->load(), nullptr);
+        newState.appendChild (child, nullptr);
+    }
+
+    apvts.replaceState (newState);
 }

@@ -52,6 +52,13 @@ public:
     // makes it the current program. Indices outside 0..15 do nothing.
     void applyFactoryRecipe (int index);
 
+    // Makes `newState` the parameter tree's state (under the tree's lock). Parameters that it
+    // does not list keep their present values.
+    void replaceParameterState (juce::ValueTree newState);
+
+    // The type of the parameter tree's state, and so the root tag of saved states.
+    static const juce::Identifier stateType;
+
     // Clears both bread states, the three effect slots and the level meters.
     void resetEngineState() noexcept;
 

@@ -4,11 +4,7 @@
 
 namespace
 {
-const juce::Identifier stateType { "MORSELLO_STATE" };
 const juce::Identifier presetNameProperty { "presetName" };
-const juce::Identifier parameterType { "PARAM" };
-const juce::Identifier idProperty { "id" };
-const juce::Identifier valueProperty { "value" };
 
 // Some platforms report a documents folder that does not exist (or none at all); the dialog
 // then starts in the home folder rather than somewhere arbitrary.
@@ -20,24 +16,6 @@ juce::File documentsFolder()
         return documents;
 
     return juce::File::getSpecialLocation (juce::File::userHomeDirectory);
-}
-
-// A recipe that lists only some parameters must leave the others as they are. The parameter
-// tree itself would give every parameter without a child in the new state its default value
-// (it appends an empty child, which reads as "no value"), so the missing children are added
-// here, carrying the present values.
-void addUnlistedParameters (juce::ValueTree& state, juce::AudioProcessorValueTreeState& parameters)
-{
-    for (const auto* id : kParameterIds)
-    {
-        if (state.getChildWithProperty (idProperty, juce::String (id)).isValid())
-            continue;
-
-        juce::ValueTree child { parameterType };
-        child.setProperty (idProperty, juce::String (id), nullptr);
-        child.setProperty (valueProperty, parameters.getRawParameterValue (id)->load(), nullptr);
-        state.appendChild (child, nullptr);
-    }
 }
 
 // The framework's default layout (declaration, blank line, two-space indentation, attributes
@@ -136,11 +114,10 @@ bool RecipeFile::load (MorselloAudioProcessor& processor, const juce::File& chos
     // user can pick by mistake, and only the plug-in's own format is accepted.
     auto state = juce::ValueTree::fromXml (*xml);
 
-    if (state.getType() != stateType)
+    if (state.getType() != MorselloAudioProcessor::stateType)
         return false;
 
-    addUnlistedParameters (state, processor.apvts);
-    processor.apvts.replaceState (state);
+    processor.replaceParameterState (state);
 
     // The file's present name, not the presetName stored inside: a renamed file shows its new name.
     recipeBox.setText (chosen.getFileNameWithoutExtension(), juce::dontSendNotification);

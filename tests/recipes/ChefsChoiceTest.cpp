@@ -1,5 +1,6 @@
 #include "processor/PluginProcessor.h"
 #include "recipes/ChefsChoice.h"
+#include "support/GestureRecorder.h"
 
 #include <gtest/gtest.h>
 
@@ -116,19 +117,6 @@ TEST (ChefsChoiceDraws, KnobValueUsesTheTop24BitsInSinglePrecision)
     for (const auto& c : cases)
         EXPECT_EQ (ChefsChoice::knobValue (c.output), c.expected) << c.output;
 }
-
-// Records what the host would see, as "begin", "change" and "end" with the parameter's ID.
-struct GestureRecorder final : juce::AudioProcessorListener
-{
-    void audioProcessorParameterChanged (juce::AudioProcessor*, int index, float) override { add ("change", index); }
-    void audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails&) override {}
-    void audioProcessorParameterChangeGestureBegin (juce::AudioProcessor*, int index) override { add ("begin", index); }
-    void audioProcessorParameterChangeGestureEnd (juce::AudioProcessor*, int index) override { add ("end", index); }
-
-    void add (const char* what, int index) { events.add (juce::String (what) + " " + kParameterIds[(size_t) index]); }
-
-    juce::StringArray events;
-};
 
 TEST (ChefsChoiceClick, KnownSeedGivesTheHandComputedRecipesInOrder)
 {

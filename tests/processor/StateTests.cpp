@@ -1,0 +1,230 @@
+#include "processor/PluginProcessor.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+constexpr uint32_t chunkMagic = 0x21324356; // "VC2!"
+
+std::vector<float> parameterValues (MorselloAudioProcessor& processor)
+{
+    std::vector<float> values;
+
+    for (const auto* id : kParameterIds)
+        values.push_back (processor.apvts.getRawParameterValue (id)->load());
+
+    return values;
+}
+
+juce::MemoryBlock chunkOf (MorselloAudioProcessor& processor)
+{
+    juce::MemoryBlock chunk;
+    processor.getStateInformation (chunk);
+    return chunk;
+}
+
+juce::String xmlTextOf (const juce::MemoryBlock& chunk)
+{
+    return juce::String::fromUTF8 (static_cast<const char*> (chunk.getData()) + 8, (int) chunk.getSize() - 9);
+}
+
+// A chunk in the framework's format around any text.
+juce::MemoryBlock chunkAround (const juce::String& text)
+{
+    juce::MemoryBlock chunk;
+    juce::MemoryOutputStream out (chunk, false);
+    out.writeInt ((int) chunkMagic);
+    out.writeInt ((int) text.getNumBytesAsUTF8());
+    out << text;
+    out.writeByte (0);
+    out.flush();
+    return chunk;
+}
+
+void restore (MorselloAudioProcessor& processor, const juce::MemoryBlock& chunk)
+{
+    processor.setStateInformation (chunk.getData(), (int) chunk.getSize());
+}
+
+TEST (StateChunk, FreshInstanceWritesTheFrameworkFormatOnOneLine)
+{
+    MorselloAudioProcessor processor;
+    const auto chunk = chunkOf (processor);
+    const auto* bytes = static_cast<const uint8_t*> (chunk.getData());
+
+    ASSERT_GT (chunk.getSize(), 9u);
+    EXPECT_EQ (juce::ByteOrder::littleEndianInt (bytes), chunkMagic);
+    EXPECT_EQ (juce::ByteOrder::littleEndianInt (bytes + 4), (uint32_t) chunk.getSize() - 9);
+    EXPECT_EQ (bytes[chunk.getSize() - 1], 0);
+
+    const auto text = xmlTextOf (chunk);
+    EXPECT_TRUE (text.startsWith ("<?xml version=\"1.0\" encoding=\"UTF-8\"?> <MORSELLO_STATE>")) << text;
+    EXPECT_FALSE (text.containsAnyOf ("\r\n\t"));
+    EXPECT_FALSE (text.containsChar (0));
+
+    const auto xml = juce::parseXML (text);
+    ASSERT_NE (xml, nullptr);
+    EXPECT_FALSE (xml->hasAttribute ("presetName"));
+    EXPECT_EQ (xml->getNumAttributes(), 0);
+
+    // The parameter tree makes its children in code-point order of the IDs.
+    const juce::StringArray order { "bite", "breadMode", "breadType", "fill1", "fill2", "fill3", "fill4", "fillingType",
+                                    "left1", "left2", "left3", "output", "right1", "right2", "right3", "toast" };
+    ASSERT_EQ (xml->getNumChildElements(), 16);
+
+    for (int i = 0; i < 16; ++i)
+    {
+        const auto* param = xml->getChildElement (i);
+        EXPECT_TRUE (param->hasTagName ("PARAM"));
+        EXPECT_EQ (param->getStringAttribute ("id"), order[i]);
+
+        const auto id = order[i];
+        EXPECT_NEAR (param->getDoubleAttribute ("value"), processor.apvts.getRawParameterValue (id)->load(), 1.0e-7) << id;
+    }
+}
+
+TEST (StateChunk, RoundTripRestoresEveryParameterAndKeepsTheProgram)
+{
+    MorselloAudioProcessor source;
+    source.applyFactoryRecipe (11);
+    source.setParameterValue ("output", -7.3f);
+    source.setParameterValue ("left2", 0.987f);
+
+    MorselloAudioProcessor target;
+    target.applyFactoryRecipe (4);
+    restore (target, chunkOf (source));
+
+    EXPECT_EQ (parameterValues (target), parameterValues (source));
+    EXPECT_EQ (target.getCurrentProgram(), 4);
+    EXPECT_EQ (chunkOf (target), chunkOf (source));
+}
+
+TEST (StateChunk, MalformedChunksChangeNothing)
+{
+    MorselloAudioProcessor other;
+    other.applyFactoryRecipe (7);
+    const auto valid = chunkOf (other);
+
+    auto withLength = [&valid] (int32_t length)
+    {
+        auto chunk = valid;
+        static_cast<int32_t*> (chunk.getData())[1] = juce::ByteOrder::swapIfBigEndian (length);
+        return chunk;
+    };
+
+    auto withMagic = [&valid] (const char* magic)
+    {
+        auto chunk = valid;
+        chunk.copyFrom (magic, 0, 4);
+        return chunk;
+    };
+
+    struct Case
+    {
+        const char* what;
+        juce::MemoryBlock chunk;
+    };
+
+    const Case cases[] {
+        { "empty", {} },
+        { "eight bytes", juce::MemoryBlock (valid.getData(), 8) },
+        { "wrong magic", withMagic ("CcnK") },
+        { "magic in the other byte order", withMagic ("!2CV") },
+        { "length 0", withLength (0) },
+        { "negative length", withLength (-5) },
+        { "not XML", chunkAround ("this is no recipe") },
+        { "another root", chunkAround ("<OTHER_STATE><PARAM id=\"toast\" value=\"0.9\"/></OTHER_STATE>") },
+        { "truncated XML", juce::MemoryBlock (valid.getData(), valid.getSize() / 2) },
+    };
+
+    for (const auto& c : cases)
+    {
+        MorselloAudioProcessor processor;
+        processor.applyFactoryRecipe (2);
+        const auto before = chunkOf (processor);
+
+        processor.setStateInformation (c.chunk.getData(), (int) c.chunk.getSize());
+        EXPECT_EQ (chunkOf (processor), before) << c.what;
+    }
+}
+
+TEST (StateChunk, LengthBeyondTheBytesIsCutToTheBytesPresent)
+{
+    MorselloAudioProcessor source;
+    source.applyFactoryRecipe (9);
+    auto chunk = chunkOf (source);
+    static_cast<int32_t*> (chunk.getData())[1] = juce::ByteOrder::swapIfBigEndian ((int32_t) 1000000);
+
+    MorselloAudioProcessor target;
+    restore (target, chunk);
+    EXPECT_EQ (parameterValues (target), parameterValues (source));
+}
+
+TEST (StateChunk, RootTagIsAcceptedInAnyCaseAndSavedInItsOwn)
+{
+    MorselloAudioProcessor source;
+    source.applyFactoryRecipe (13);
+    const auto lowerCase = xmlTextOf (chunkOf (source)).replace ("MORSELLO_STATE", "morsello_state");
+
+    MorselloAudioProcessor target;
+    restore (target, chunkAround (lowerCase));
+
+    EXPECT_EQ (parameterValues (target), parameterValues (source));
+    // Saved again under the plug-in's own spelling, so the state stays loadable everywhere
+    // that checks the tag exactly (recipe files).
+    EXPECT_EQ (target.apvts.state.getType().toString(), "MORSELLO_STATE");
+    EXPECT_TRUE (xmlTextOf (chunkOf (target)).contains ("<MORSELLO_STATE"));
+}
+
+TEST (StateChunk, PartialStateSetsWhatItNamesAndKeepsTheRest)
+{
+    MorselloAudioProcessor processor;
+    processor.applyFactoryRecipe (2);
+    processor.setParameterValue ("output", 3.0f);
+    auto expected = parameterValues (processor);
+
+    restore (processor, chunkAround ("<MORSELLO_STATE><PARAM id=\"toast\" value=\"0.9\"/></MORSELLO_STATE>"));
+
+    expected[toastIndex] = processor.apvts.getParameter ("toast")->getNormalisableRange().snapToLegalValue (0.9f);
+    EXPECT_EQ (parameterValues (processor), expected);
+}
+
+TEST (StateChunk, ValuesPassTheParameterRanges)
+{
+    struct Case
+    {
+        const char* param;
+        float expected;
+    };
+
+    const Case cases[] {
+        { "<PARAM id=\"breadType\" value=\"40\"/>", 12.0f },
+        { "<PARAM id=\"breadType\"/>", 0.0f }, // no value: the default
+        { "<PARAM id=\"breadType\" value=\"2.6\"/>", 3.0f },
+        { "<PARAM id=\"breadType\" value=\"-3\"/>", 0.0f },
+    };
+
+    for (const auto& c : cases)
+    {
+        MorselloAudioProcessor processor;
+        processor.applyFactoryRecipe (3);
+        restore (processor, chunkAround (juce::String ("<MORSELLO_STATE>") + c.param + "</MORSELLO_STATE>"));
+        EXPECT_EQ (processor.apvts.getRawParameterValue ("breadType")->load(), c.expected) << c.param;
+    }
+}
+
+TEST (StateChunk, ForeignAttributesAndChildrenTravelOn)
+{
+    MorselloAudioProcessor processor;
+    restore (processor, chunkAround ("<MORSELLO_STATE presetName=\"late supper\">"
+                                     "<PARAM id=\"toast\" value=\"0.25\"/>"
+                                     "<PARAM id=\"crust\" value=\"7\"/></MORSELLO_STATE>"));
+
+    const auto xml = juce::parseXML (xmlTextOf (chunkOf (processor)));
+    ASSERT_NE (xml, nullptr);
+    EXPECT_EQ (xml->getStringAttribute ("presetName"), "late supper");
+    EXPECT_NE (xml->getChildByAttribute ("id", "crust"), nullptr);
+    EXPECT_EQ (xml->getNumChildElements(), 17);
+    EXPECT_FLOAT_EQ (processor.apvts.getRawParameterValue ("toast")->load(), 0.25f);
+}
+} // namespace
