@@ -165,27 +165,11 @@ void MorselloAudioProcessor::runLayers (juce::AudioBuffer<float>& block) noexcep
     const auto breadMode = juce::roundToInt (currentSnapshot[breadModeIndex]);
     const auto fillingKind = juce::roundToInt (currentSnapshot[fillingTypeIndex]);
 
-    const float left[] { currentSnapshot[left1Index], currentSnapshot[left2Index], currentSnapshot[left3Index] };
+    const BreadKnobs left { currentSnapshot[left1Index], currentSnapshot[left2Index], currentSnapshot[left3Index] };
+    const BreadKnobs right = breadTwoKnobs (breadMode, left, { currentSnapshot[right1Index], currentSnapshot[right2Index], currentSnapshot[right3Index] });
     const float fill[] { currentSnapshot[fill1Index], currentSnapshot[fill2Index], currentSnapshot[fill3Index], currentSnapshot[fill4Index] };
 
-    // What bread 2 is given: its own knobs only in "free"; "link" copies bread 1, "mirror"
-    // turns bread 1's first two knobs around and keeps the third.
-    float right[] { currentSnapshot[right1Index], currentSnapshot[right2Index], currentSnapshot[right3Index] };
-
-    if (breadMode == linkMode)
-    {
-        right[0] = left[0];
-        right[1] = left[1];
-        right[2] = left[2];
-    }
-    else if (breadMode == mirrorMode)
-    {
-        right[0] = 1.0f - left[0];
-        right[1] = 1.0f - left[1];
-        right[2] = left[2];
-    }
-
-    auto runBread = [&] (BreadState& state, EffectSlot& slot, const float (&knobs)[3])
+    auto runBread = [&] (BreadState& state, EffectSlot& slot, const BreadKnobs& knobs)
     {
         if (breadKind < firstEngineBread)
             BreadProcessor::process (block, state, breadKind, knobs[0], knobs[1], knobs[2], sampleRate);

@@ -129,5 +129,20 @@ private:
     int countdown = 0, rampLength = 0;
 };
 
+using BreadKnobs = std::array<float, 3>;
+
+// The knobs bread 2 is given: its own only in "free" (and for any unknown mode); "link" copies
+// bread 1's, "mirror" turns bread 1's first two knobs around and keeps the third.
+inline BreadKnobs breadTwoKnobs (int breadMode, const BreadKnobs& left, const BreadKnobs& right) noexcept
+{
+    if (breadMode == linkMode)
+        return left;
+
+    if (breadMode == mirrorMode)
+        return { 1.0f - left[0], 1.0f - left[1], left[2] };
+
+    return right;
+}
+
 // -1 dBFS: the single-precision value of 10^(-1/20).
 inline constexpr float kLimiterCeiling = 0.89125097f;

@@ -1,0 +1,189 @@
+// Proves that processBlock allocates nothing and takes no lock: this executable replaces the C
+// library's allocation functions and the mutex and condition-variable waits with counting
+// versions, armed only around the calls under test. Everything that allocates in C++ (operator
+// new, the framework's heap blocks) ends in these functions.
+
+#include "processor/PluginProcessor.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <dlfcn.h>
+#include <pthread.h>
+
+extern "C"
+{
+void* __libc_malloc (size_t);
+void* __libc_calloc (size_t, size_t);
+void* __libc_realloc (void*, size_t);
+void* __libc_memalign (size_t, size_t);
+void __libc_free (void*);
+}
+
+namespace
+{
+std::atomic<bool> armed { false };
+std::atomic<int> allocations { 0 }, locks { 0 };
+
+void countAllocation() noexcept
+{
+    if (armed.load (std::memory_order_relaxed))
+        allocations.fetch_add (1, std::memory_order_relaxed);
+}
+
+void countLock() noexcept
+{
+    if (armed.load (std::memory_order_relaxed))
+        locks.fetch_add (1, std::memory_order_relaxed);
+}
+
+template <typename Function>
+Function nextSymbol (const char* name)
+{
+    return reinterpret_cast<Function> (dlsym (RTLD_NEXT, name));
+}
+} // namespace
+
+extern "C"
+{
+void* malloc (size_t size)
+{
+    countAllocation();
+    return __libc_malloc (size);
+}
+
+void* calloc (size_t count, size_t size)
+{
+    countAllocation();
+    return __libc_calloc (count, size);
+}
+
+void* realloc (void* pointer, size_t size)
+{
+    countAllocation();
+    return __libc_realloc (pointer, size);
+}
+
+void* aligned_alloc (size_t alignment, size_t size)
+{
+    countAllocation();
+    return __libc_memalign (alignment, size);
+}
+
+void* memalign (size_t alignment, size_t size)
+{
+    countAllocation();
+    return __libc_memalign (alignment, size);
+}
+
+int posix_memalign (void** result, size_t alignment, size_t size)
+{
+    countAllocation();
+    *result = __libc_memalign (alignment, size);
+    return *result != nullptr ? 0 : ENOMEM;
+}
+
+void free (void* pointer)
+{
+    __libc_free (pointer);
+}
+
+int pthread_mutex_lock (pthread_mutex_t* mutex)
+{
+    static const auto next = nextSymbol<int (*) (pthread_mutex_t*)> ("pthread_mutex_lock");
+    countLock();
+    return next (mutex);
+}
+
+int pthread_mutex_trylock (pthread_mutex_t* mutex)
+{
+    static const auto next = nextSymbol<int (*) (pthread_mutex_t*)> ("pthread_mutex_trylock");
+    countLock();
+    return next (mutex);
+}
+
+int pthread_cond_wait (pthread_cond_t* condition, pthread_mutex_t* mutex)
+{
+    static const auto next = nextSymbol<int (*) (pthread_cond_t*, pthread_mutex_t*)> ("pthread_cond_wait");
+    countLock();
+    return next (condition, mutex);
+}
+}
+
+namespace
+{
+struct ArmedScope
+{
+    ArmedScope()
+    {
+        allocations = 0;
+        locks = 0;
+        armed = true;
+    }
+
+    ~ArmedScope() { armed = false; }
+};
+
+// Exercises the counters themselves, so that a test that counts nothing cannot pass unnoticed.
+TEST (RealtimeSafety, CountersSeeAllocationsAndLocks)
+{
+    std::mutex mutex;
+    // Called through a volatile pointer so that the compiler cannot drop the allocation.
+    void* (*volatile allocate) (std::size_t) = ::operator new;
+    void* block = nullptr;
+
+    {
+        ArmedScope scope;
+        block = allocate (64);
+        const std::lock_guard<std::mutex> guard (mutex);
+        juce::CriticalSection section;
+        const juce::ScopedLock sectionLock (section);
+    }
+
+    ::operator delete (block);
+    EXPECT_GE (allocations.load(), 1);
+    EXPECT_GE (locks.load(), 2);
+}
+
+TEST (RealtimeSafety, ProcessBlockNeitherAllocatesNorLocksForAnyKind)
+{
+    MorselloAudioProcessor processor;
+    const int blockSize = 256;
+    processor.prepareToPlay (48000.0, blockSize);
+
+    // Longer than prepared, so the block is also cut into pieces that refer to it.
+    juce::AudioBuffer<float> buffer (2, blockSize * 2 + 37);
+    juce::MidiBuffer midi;
+    juce::Random random (7);
+
+    auto runBlocks = [&] (int count)
+    {
+        for (int block = 0; block < count; ++block)
+        {
+            for (int channel = 0; channel < 2; ++channel)
+                for (int i = 0; i < buffer.getNumSamples(); ++i)
+                    buffer.setSample (channel, i, random.nextFloat() - 0.5f);
+
+            ArmedScope scope;
+            processor.processBlock (buffer, midi);
+        }
+    };
+
+    for (int breadType = 0; breadType < kBreadTypeNames.size(); ++breadType)
+    {
+        for (int fillingType = 0; fillingType < kFillingTypeNames.size(); ++fillingType)
+        {
+            // Each change starts a transition: fade out, reset, fade back in.
+            processor.setParameterValue ("breadType", (float) breadType);
+            processor.setParameterValue ("fillingType", (float) fillingType);
+            processor.setParameterValue ("breadMode", (float) ((breadType + fillingType) % 3));
+            processor.setParameterValue ("output", (float) (fillingType - 6));
+            runBlocks (3);
+
+            ASSERT_EQ (allocations.load(), 0) << kBreadTypeNames[breadType] << " around " << kFillingTypeNames[fillingType];
+            ASSERT_EQ (locks.load(), 0) << kBreadTypeNames[breadType] << " around " << kFillingTypeNames[fillingType];
+        }
+    }
+}
+} // namespace
