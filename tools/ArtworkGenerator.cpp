@@ -208,11 +208,11 @@ juce::Image paintBackground()
 
     // A faint recess for the recipe controls and the finishing knobs in the lower panel.
     g.setColour (juce::Colours::black.withAlpha (0.25f));
-    g.fillRoundedRectangle (395.0f, 655.0f, 545.0f, 140.0f, 14.0f);
-    g.fillRoundedRectangle (955.0f, 612.0f, 340.0f, 200.0f, 14.0f);
+    g.fillRoundedRectangle (395.0f, 655.0f, 548.0f, 140.0f, 14.0f);
+    g.fillRoundedRectangle (958.0f, 626.0f, 336.0f, 186.0f, 14.0f);
     g.setColour (juce::Colours::white.withAlpha (0.06f));
-    g.drawRoundedRectangle (395.0f, 655.0f, 545.0f, 140.0f, 14.0f, 1.0f);
-    g.drawRoundedRectangle (955.0f, 612.0f, 340.0f, 200.0f, 14.0f, 1.0f);
+    g.drawRoundedRectangle (395.0f, 655.0f, 548.0f, 140.0f, 14.0f, 1.0f);
+    g.drawRoundedRectangle (958.0f, 626.0f, 336.0f, 186.0f, 14.0f, 1.0f);
 
     const std::initializer_list<juce::Point<float>> screws {
         { 22.0f, 22.0f }, { 1650.0f, 22.0f }, { 22.0f, 919.0f }, { 1650.0f, 919.0f },

@@ -24,20 +24,17 @@ juce::Font plainFont (float height)
 {
     return juce::Font (juce::Font::getDefaultSansSerifFontName(), height, juce::Font::plain);
 }
-
-juce::Image decodePicture (const char* data, int size)
-{
-    // The image cache hands a second editor the picture decoded for the first.
-    return juce::ImageCache::getFromMemory (data, size);
-}
 } // namespace
 
 MorselloAudioProcessorEditor::MorselloAudioProcessorEditor (MorselloAudioProcessor& owner)
     : juce::AudioProcessorEditor (owner), processor (owner)
 {
 #if MORSELLO_HAS_PICTURES
-    backgroundImage = decodePicture (MorselloPictures::morsellobackground_png, MorselloPictures::morsellobackground_pngSize);
-    logoImage = decodePicture (MorselloPictures::logo_png, MorselloPictures::logo_pngSize);
+    // Decoded once here, never while painting; the image cache hands a second editor the
+    // pictures decoded for the first.
+    backgroundImage = juce::ImageCache::getFromMemory (MorselloPictures::morsellobackground_png,
+                                                       MorselloPictures::morsellobackground_pngSize);
+    logoImage = juce::ImageCache::getFromMemory (MorselloPictures::logo_png, MorselloPictures::logo_pngSize);
 #endif
 
     setLookAndFeel (&editorLookAndFeel);
