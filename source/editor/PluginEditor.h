@@ -1,11 +1,20 @@
 #pragma once
 
+#include "editor/MeterDisplay.h"
+#include "look/MorselloLookAndFeel.h"
+
 #include <juce_audio_processors/juce_audio_processors.h>
+
+#include <array>
+#include <memory>
 
 class MorselloAudioProcessor;
 
-// The plug-in window.
-class MorselloAudioProcessorEditor final : public juce::AudioProcessorEditor
+// The plug-in window: a picture-based front panel whose controls are all bound to the
+// processor's parameters through the framework's attachments, so the editor itself keeps no
+// parameter state. Everything here runs on the message thread.
+class MorselloAudioProcessorEditor final : public juce::AudioProcessorEditor,
+                                           private juce::Timer
 {
 public:
     explicit MorselloAudioProcessorEditor (MorselloAudioProcessor&);
@@ -14,8 +23,60 @@ public:
     void paint (juce::Graphics&) override;
     void resized() override;
 
+    // One tick of the 33 ms timer: meters, bread-mode buttons, bread 2's knobs, repaint.
+    // Public so that a test or an offscreen renderer can advance the display without waiting.
+    void timerCallback() override;
+
+    // The design grid in which layout and painting are given; the window scales it.
+    static constexpr int designWidth = 1672;
+    static constexpr int designHeight = 941;
+
 private:
+    using ComboBoxAttachment = juce::AudioProcessorValueTreeState::ComboBoxAttachment;
+    using SliderAttachment = juce::AudioProcessorValueTreeState::SliderAttachment;
+
+    void setupKnob (juce::Slider& slider, juce::Label& caption, const juce::String& text);
+    void setBreadMode (int modeIndex);
+    void stepRecipe (int step);
+    void showRecipe (int index);
+    void updateCaptions();
+
+    void drawPanelText (juce::Graphics&, const juce::String& text, float x, float y, float w, float h,
+                        float fontSize, juce::Colour colour) const;
+    void drawMeter (juce::Graphics&, juce::Rectangle<float> area, int firstChannel, const juce::String& name) const;
+
+    // Declaration order is construction order; destruction runs backwards, so the file chooser
+    // and the attachments go before the controls they refer to, and the controls before the
+    // look and feel they draw with.
     MorselloAudioProcessor& processor;
+    MorselloLookAndFeel editorLookAndFeel;
+    juce::Image backgroundImage, logoImage;
+
+    juce::ComboBox bread1Box, bread2Box, fillingBox;
+    std::array<juce::Slider, 3> leftKnobs, rightKnobs;
+    std::array<juce::Slider, 4> fillKnobs;
+    juce::Slider toastKnob, biteKnob, outputSlider;
+    std::array<juce::Label, 3> leftCaptions, rightCaptions;
+    std::array<juce::Label, 4> fillCaptions;
+    juce::Label toastCaption, biteCaption, outputCaption;
+    juce::ComboBox recipeBox;
+    juce::TextButton linkButton { "link" }, mirrorButton { "mirror" }, freeButton { "free" },
+        diceButton { juce::String::fromUTF8 ("\xe2\x9a\x84  chef's choice") },
+        previousButton { juce::String::fromUTF8 ("\xe2\x80\xb9") },
+        nextButton { juce::String::fromUTF8 ("\xe2\x80\xba") },
+        saveButton { "save" }, loadButton { "load" };
+
+    std::unique_ptr<ComboBoxAttachment> bread1Attachment, bread2Attachment, fillingAttachment;
+    std::array<std::unique_ptr<SliderAttachment>, 3> leftAttachments, rightAttachments;
+    std::array<std::unique_ptr<SliderAttachment>, 4> fillAttachments;
+    std::unique_ptr<SliderAttachment> toastAttachment, biteAttachment, outputAttachment;
+
+    std::unique_ptr<juce::FileChooser> fileChooser;
+    int selectedRecipe = 0; // factory recipe last chosen or stepped to in this editor
+    MeterDisplayState meterState;
+
+    // Tests inspect the children and the meter state through this.
+    friend struct EditorTestAccess;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MorselloAudioProcessorEditor)
 };

@@ -1,0 +1,43 @@
+#include "editor/MeterDisplay.h"
+
+#include <cmath>
+
+void MeterDisplayState::update (int channel, float peak) noexcept
+{
+    const auto c = (size_t) channel;
+
+    displayLevel[c] = juce::jmax (displayLevel[c] * levelFall, peak);
+
+    if (peak >= heldPeak[c])
+    {
+        heldPeak[c] = peak;
+        holdTicks[c] = holdLength;
+    }
+    else if (holdTicks[c] > 0)
+    {
+        --holdTicks[c];
+    }
+    else
+    {
+        heldPeak[c] *= peakFall;
+    }
+
+    if (peak >= clipThreshold)
+        clipTicks[c] = clipLength;
+    else if (clipTicks[c] > 0)
+        --clipTicks[c];
+}
+
+float meterFraction (float linearLevel) noexcept
+{
+    const auto decibels = linearLevel > 0.0f ? juce::jmax (20.0f * std::log10 (linearLevel), -60.0f) : -60.0f;
+    return juce::jlimit (0.0f, 1.0f, (decibels + 60.0f) / 60.0f);
+}
+
+juce::String meterPeakText (float linearPeak)
+{
+    if (linearPeak < 0.001f)
+        return "-inf dB";
+
+    return juce::String (20.0f * std::log10 (linearPeak), 1) + " dB";
+}

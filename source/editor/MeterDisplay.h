@@ -1,0 +1,35 @@
+#pragma once
+
+#include <juce_core/juce_core.h>
+
+#include <array>
+
+// What the editor's two meters show, one entry per level-meter channel (0/1 input left/right,
+// 2/3 output left/right). Advanced once per timer tick on the message thread.
+struct MeterDisplayState
+{
+    static constexpr int numChannels = 4;
+
+    // At 33 ms per tick: bars fall about 1.3 dB per tick, a peak is held about 1.2 s and then
+    // falls, and the clip colour stays about 1.5 s after the last near-full-scale peak.
+    static constexpr float levelFall = 0.86f;
+    static constexpr float peakFall = 0.94f;
+    static constexpr int holdLength = 36;
+    static constexpr int clipLength = 45;
+    static constexpr float clipThreshold = 0.999f;
+
+    std::array<float, numChannels> displayLevel {}; // linear amplitude lighting the segments
+    std::array<float, numChannels> heldPeak {};     // linear amplitude of the hold marker
+    std::array<int, numChannels> holdTicks {};      // ticks before heldPeak starts to fall
+    std::array<int, numChannels> clipTicks {};      // ticks the marker keeps the clip colour
+
+    // One tick for one channel, given the peak magnitude measured since the last tick.
+    void update (int channel, float peak) noexcept;
+};
+
+// The meter maps -60..0 dB linearly onto 0..1 of the bar; silence and anything at or below
+// -60 dB give 0, anything above 0 dBFS gives 1.
+float meterFraction (float linearLevel) noexcept;
+
+// The held peak as shown in a meter's header: "-inf dB" below 0.001, else dB with one decimal.
+juce::String meterPeakText (float linearPeak);
