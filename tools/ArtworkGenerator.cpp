@@ -4,9 +4,8 @@
 //
 //     morsello_artwork <output folder>
 
-#include <juce_gui_basics/juce_gui_basics.h>
-
-#include <iostream>
+#include "PngOutput.h"
+#include "look/Palette.h"
 
 namespace
 {
@@ -15,11 +14,12 @@ constexpr int panelHeight = 941;
 constexpr int logoWidth = 1983;
 constexpr int logoHeight = 793;
 
-const juce::Colour metal { 0xFF141312 };
-const juce::Colour cream { 0xFFF2E2C2 };
-const juce::Colour amber { 0xFFF4A743 };
-const juce::Colour rust { 0xFFCA4E10 };
-const juce::Colour tan { 0xFFD2B280 };
+// The panel shares the controls' palette; these are the artwork's own extra shades.
+const juce::Colour metal = Palette::charcoal;
+const juce::Colour cream = Palette::cream;
+const juce::Colour amber = Palette::amber;
+const juce::Colour rust = Palette::rust;
+const juce::Colour tan = Palette::tan;
 const juce::Colour crust { 0xFFA8662C };
 const juce::Colour crumb { 0xFFF1DFBC };
 const juce::Colour wire { 0xFFEF7A22 };
@@ -276,27 +276,15 @@ juce::Image paintLogo()
     return image;
 }
 
-bool writePng (const juce::Image& image, const juce::File& file)
-{
-    file.deleteFile();
-    juce::FileOutputStream stream (file);
-    juce::PNGImageFormat png;
-    return stream.openedOk() && png.writeImageToStream (image, stream);
-}
 } // namespace
 
 int main (int argc, char** argv)
 {
     const juce::ScopedJuceInitialiser_GUI framework;
+    const auto folder = outputFolder (argc, argv, "morsello_artwork");
 
-    if (argc != 2)
-    {
-        std::cerr << "usage: morsello_artwork <output folder>\n";
+    if (folder == juce::File())
         return 2;
-    }
-
-    const juce::File folder (juce::File::getCurrentWorkingDirectory().getChildFile (argv[1]));
-    folder.createDirectory();
 
     const auto ok = writePng (paintBackground(), folder.getChildFile ("morsello-background.png"))
                     && writePng (paintLogo(), folder.getChildFile ("logo.png"));

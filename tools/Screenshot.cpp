@@ -6,10 +6,9 @@
 //
 // Writes screenshot.png (1254 x 706) and screenshot-1672x941.png.
 
+#include "PngOutput.h"
 #include "editor/PluginEditor.h"
 #include "processor/PluginProcessor.h"
-
-#include <iostream>
 
 namespace
 {
@@ -35,26 +34,17 @@ void fillBlock (juce::AudioBuffer<float>& buffer, int64_t& sampleIndex)
 
 bool writeSnapshot (juce::Component& component, const juce::File& file)
 {
-    const auto image = component.createComponentSnapshot (component.getLocalBounds(), true, 1.0f);
-    file.deleteFile();
-    juce::FileOutputStream stream (file);
-    juce::PNGImageFormat png;
-    return stream.openedOk() && png.writeImageToStream (image, stream);
+    return writePng (component.createComponentSnapshot (component.getLocalBounds(), true, 1.0f), file);
 }
 } // namespace
 
 int main (int argc, char** argv)
 {
     const juce::ScopedJuceInitialiser_GUI framework;
+    const auto folder = outputFolder (argc, argv, "morsello_screenshot");
 
-    if (argc != 2)
-    {
-        std::cerr << "usage: morsello_screenshot <output folder>\n";
+    if (folder == juce::File())
         return 2;
-    }
-
-    const juce::File folder (juce::File::getCurrentWorkingDirectory().getChildFile (argv[1]));
-    folder.createDirectory();
 
     MorselloAudioProcessor processor;
     processor.prepareToPlay (sampleRate, blockSize);
