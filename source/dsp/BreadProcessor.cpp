@@ -59,39 +59,57 @@ BlockValues blockValuesFor (float k1, float k2, double sampleRate) noexcept
     return values;
 }
 
-// The shared per-sample frame: the oscillator and the write position advance on every sample
-// whatever the kind; `wet` gives the kind's wet value for one channel's sample. The phase and
-// the write position are pulled into locals and stored back once.
+// The shared frame: the oscillator and the write position advance on every sample whatever the
+// kind; `wet` gives the kind's wet value for one channel's sample. The block is taken in chunks,
+// the oscillator's sines first and then each channel through the chunk with no call in the loop:
+// the channels share nothing but the oscillator value and the write position, so channel by
+// channel gives the same result as sample by sample.
 template <bool usesOscillator, typename Wet>
 void runFrame (float* const* channels, int numChannels, int numSamples, BreadState& state,
                const BlockValues& values, float mix, Wet&& wet) noexcept
 {
+    constexpr int chunkLength = 64;
     const auto length = state.buffers[0].getLength();
     auto phase = state.lfoPhase;
     auto writeIndex = state.writeIndex;
+    std::array<float, chunkLength> modulation {};
 
-    for (int i = 0; i < numSamples; ++i)
+    for (int start = 0; start < numSamples; start += chunkLength)
     {
-        float modulation = 0.0f;
+        const auto n = std::min (chunkLength, numSamples - start);
 
-        if constexpr (usesOscillator)
-            modulation = (float) std::sin (juce::MathConstants<double>::twoPi * phase);
+        for (int i = 0; i < n; ++i)
+        {
+            if constexpr (usesOscillator)
+                modulation[(size_t) i] = (float) std::sin (juce::MathConstants<double>::twoPi * phase);
 
-        phase += values.oscillatorIncrement;
+            phase += values.oscillatorIncrement;
 
-        if (phase >= 1.0)
-            phase -= 1.0;
+            if (phase >= 1.0)
+                phase -= 1.0;
+        }
 
         for (int channel = 0; channel < numChannels; ++channel)
         {
-            auto& sample = channels[channel][i];
-            const auto x = sample;
-            const auto w = wet (channel, x, modulation, writeIndex);
-            sample = clampToTwo (x + (w - x) * mix);
+            auto* samples = channels[channel] + start;
+            auto index = writeIndex;
+
+            for (int i = 0; i < n; ++i)
+            {
+                const auto x = samples[i];
+                const auto w = wet (channel, x, modulation[(size_t) i], index);
+                samples[i] = clampToTwo (x + (w - x) * mix);
+
+                if (++index == length)
+                    index = 0;
+            }
         }
 
-        if (++writeIndex == length)
-            writeIndex = 0;
+        // A chunk is far shorter than a line (at least 4096 samples), so one wrap suffices.
+        writeIndex += n;
+
+        if (writeIndex >= length)
+            writeIndex -= length;
     }
 
     state.lfoPhase = phase;

@@ -58,9 +58,19 @@ inline float clampToTwo (float y) noexcept
 }
 
 //==============================================================================
-// Delay-line kinds. Each kind is a small struct: `startSample` takes the values that all
-// channels of one sample share, `wet` gives one channel's wet value (reading and writing the
-// slot's lines at the write position). The frame owns the LFO, the write position and the mix.
+// Delay-line kinds. The frame owns the LFO, the write position and the mix; each kind is a
+// small struct whose `startChunk` derives, once per sample, the values that both channels share
+// (read positions, weights) and whose `wet` gives one channel's wet value, reading and writing
+// the slot's lines.
+//
+// The block is taken in chunks: first the LFO over the chunk (the sine calls), then each
+// channel through it with no call in the loop. Kinds whose channels share nothing but those
+// per-sample values run channel by channel, which gives the same result as sample by sample;
+// lo-fi's one noise generator is drawn by channel 0 then channel 1 on every sample, so it keeps
+// the interleaved order.
+
+constexpr int kChunkLength = 64;
+using ChunkValues = std::array<float, kChunkLength>;
 
 struct DelayFrame
 {
@@ -77,69 +87,110 @@ void runDelayLineFrame (const DelayFrame& frame, EffectSlot& slot, Kind& kind) n
     const auto length = slot.delay[0].getLength();
     auto phase = slot.lfoPhase;
     auto writeIndex = slot.writeIndex;
+    ChunkValues lfo {};
 
-    for (int i = 0; i < frame.numSamples; ++i)
+    for (int start = 0; start < frame.numSamples; start += kChunkLength)
     {
-        // Delay and lo-fi never look at the LFO, so its sine is only taken where it is used;
-        // the phase advances either way.
-        float v = 0.0f;
+        const auto n = std::min (kChunkLength, frame.numSamples - start);
 
-        if constexpr (usesLfo)
-            v = (float) (0.5 + 0.5 * std::sin (twoPi * phase));
-
-        phase += frame.phaseIncrement;
-
-        if (phase >= 1.0)
-            phase -= 1.0;
-
-        kind.startSample (v, writeIndex);
-
-        for (int channel = 0; channel < frame.numChannels; ++channel)
+        for (int i = 0; i < n; ++i)
         {
-            auto& sample = frame.channels[channel][i];
-            const auto x = sample;
-            const auto e = kind.wet (channel, x);
-            sample = clampToTwo (x + frame.amount * (e - x));
+            // Delay and lo-fi never look at the LFO, so its sine is only taken where it is
+            // used; the phase advances either way.
+            if constexpr (usesLfo)
+                lfo[(size_t) i] = (float) (0.5 + 0.5 * std::sin (twoPi * phase));
+
+            phase += frame.phaseIncrement;
+
+            if (phase >= 1.0)
+                phase -= 1.0;
         }
 
-        if (++writeIndex == length)
-            writeIndex = 0;
+        kind.startChunk (lfo, n, writeIndex, length);
+
+        const auto mix = [amount = frame.amount] (float x, float e) { return clampToTwo (x + amount * (e - x)); };
+
+        if constexpr (Kind::channelsIndependent)
+        {
+            for (int channel = 0; channel < frame.numChannels; ++channel)
+            {
+                auto* samples = frame.channels[channel] + start;
+
+                for (int i = 0; i < n; ++i)
+                    samples[i] = mix (samples[i], kind.wet (channel, i, samples[i]));
+            }
+        }
+        else
+        {
+            for (int i = 0; i < n; ++i)
+                for (int channel = 0; channel < frame.numChannels; ++channel)
+                {
+                    auto& sample = frame.channels[channel][start + i];
+                    sample = mix (sample, kind.wet (channel, i, sample));
+                }
+        }
+
+        // A chunk is far shorter than a line (at least 4096 samples), so one wrap suffices.
+        writeIndex += n;
+
+        if (writeIndex >= length)
+            writeIndex -= length;
     }
 
     slot.lfoPhase = phase;
     slot.writeIndex = writeIndex;
 }
 
+// Write positions of a chunk's samples, wrapping at the line's end.
+struct ChunkWritePositions
+{
+    int first = 0, length = 1;
+
+    int operator[] (int i) const noexcept
+    {
+        const auto index = first + i;
+        return index >= length ? index - length : index;
+    }
+};
+
 // Two heads swept in opposite directions by the LFO, cross-faded with square-root weights.
 struct Granular
 {
+    static constexpr bool channelsIndependent = true;
+
     std::array<DelayLine, 2>& lines;
     float fs;
     float baseMs, spreadMs, feedback;
 
-    float positionA = 0.0f, positionB = 0.0f, gainA = 0.0f, gainB = 0.0f, normaliser = 1.0f;
-    int writeIndex = 0;
+    ChunkWritePositions writeIndex {};
+    ChunkValues positionA {}, positionB {}, gainA {}, gainB {}, normaliser {};
 
-    void startSample (float v, int index) noexcept
+    void startChunk (const ChunkValues& lfo, int n, int firstWriteIndex, int length) noexcept
     {
-        writeIndex = index;
-        const auto w = (float) index;
-        const auto timeA = (1.0f - v) * spreadMs * 1.37f + baseMs;
-        const auto timeB = v * spreadMs + baseMs;
-        positionA = w - timeA * fs / 1000.0f;
-        positionB = w - timeB * fs / 1000.0f;
-        gainA = std::sqrt (v);
-        gainB = std::sqrt (1.0f - v);
-        normaliser = std::max (gainA + gainB, 0.001f);
+        writeIndex = { firstWriteIndex, length };
+
+        for (size_t i = 0; i < (size_t) n; ++i)
+        {
+            const auto v = lfo[i];
+            const auto w = (float) writeIndex[(int) i];
+            const auto timeA = (1.0f - v) * spreadMs * 1.37f + baseMs;
+            const auto timeB = v * spreadMs + baseMs;
+            positionA[i] = w - timeA * fs / 1000.0f;
+            positionB[i] = w - timeB * fs / 1000.0f;
+            gainA[i] = std::sqrt (v);
+            gainB[i] = std::sqrt (1.0f - v);
+            normaliser[i] = std::max (gainA[i] + gainB[i], 0.001f);
+        }
     }
 
-    float wet (int channel, float x) noexcept
+    float wet (int channel, int i, float x) noexcept
     {
         auto& line = lines[(size_t) channel];
-        const auto rA = line.readInterpolated (positionA);
-        const auto rB = line.readInterpolated (positionB);
-        const auto g = (rA * gainA + rB * gainB) / normaliser;
-        line[writeIndex] = x + feedback * g;
+        const auto s = (size_t) i;
+        const auto rA = line.readInterpolated (positionA[s]);
+        const auto rB = line.readInterpolated (positionB[s]);
+        const auto g = (rA * gainA[s] + rB * gainB[s]) / normaliser[s];
+        line[writeIndex[i]] = x + feedback * g;
         return 0.72f * g;
     }
 };
@@ -147,19 +198,25 @@ struct Granular
 // A feedback delay; channel 1 of a stereo block sits a little further back.
 struct Delay
 {
+    static constexpr bool channelsIndependent = true;
+
     std::array<DelayLine, 2>& lines;
     std::array<float, 2> delaySamples;
     float feedback;
 
-    int writeIndex = 0;
+    ChunkWritePositions writeIndex {};
 
-    void startSample (float, int index) noexcept { writeIndex = index; }
+    void startChunk (const ChunkValues&, int, int firstWriteIndex, int length) noexcept
+    {
+        writeIndex = { firstWriteIndex, length };
+    }
 
-    float wet (int channel, float x) noexcept
+    float wet (int channel, int i, float x) noexcept
     {
         auto& line = lines[(size_t) channel];
-        const auto r = line.readInterpolated ((float) writeIndex - delaySamples[(size_t) channel]);
-        line[writeIndex] = x + feedback * r;
+        const auto index = writeIndex[i];
+        const auto r = line.readInterpolated ((float) index - delaySamples[(size_t) channel]);
+        line[index] = x + feedback * r;
         return r;
     }
 };
@@ -167,6 +224,8 @@ struct Delay
 // Sample-and-hold with quantisation and a little xorshift noise; the lines are not used.
 struct LoFi
 {
+    static constexpr bool channelsIndependent = false;
+
     std::array<float, 2>& heldSample;
     std::array<int, 2>& holdCountdown;
     uint32_t noiseState;
@@ -174,9 +233,9 @@ struct LoFi
     float levels;       // quantisation steps per unit
     double dust;        // the noise knob, 0..1
 
-    void startSample (float, int) noexcept {}
+    void startChunk (const ChunkValues&, int, int, int) noexcept {}
 
-    float wet (int channel, float x) noexcept
+    float wet (int channel, int, float x) noexcept
     {
         auto& countdown = holdCountdown[(size_t) channel];
         auto& held = heldSample[(size_t) channel];
@@ -187,7 +246,6 @@ struct LoFi
             held = std::round (x * levels) / levels;
         }
 
-        // One generator for both channels: channel 0 draws first, then channel 1.
         noiseState ^= noiseState << 13;
         noiseState ^= noiseState >> 17;
         noiseState ^= noiseState << 5;
@@ -201,6 +259,8 @@ struct LoFi
 // what feeds back.
 struct Smear
 {
+    static constexpr bool channelsIndependent = true;
+
     std::array<DelayLine, 2>& lines;
     std::array<float, 2>& smearState;
     float fs;
@@ -208,23 +268,27 @@ struct Smear
     float motionMs;    // 90 k2, scaled by the LFO
     float coefficient, feedback;
 
-    float position = 0.0f;
-    int writeIndex = 0;
+    ChunkWritePositions writeIndex {};
+    ChunkValues position {};
 
-    void startSample (float v, int index) noexcept
+    void startChunk (const ChunkValues& lfo, int n, int firstWriteIndex, int length) noexcept
     {
-        writeIndex = index;
-        const auto timeMs = fixedMs + motionMs * v;
-        position = (float) index - timeMs * fs / 1000.0f;
+        writeIndex = { firstWriteIndex, length };
+
+        for (size_t i = 0; i < (size_t) n; ++i)
+        {
+            const auto timeMs = fixedMs + motionMs * lfo[i];
+            position[i] = (float) writeIndex[(int) i] - timeMs * fs / 1000.0f;
+        }
     }
 
-    float wet (int channel, float x) noexcept
+    float wet (int channel, int i, float x) noexcept
     {
         auto& line = lines[(size_t) channel];
         auto& state = smearState[(size_t) channel];
-        const auto r = line.readInterpolated (position);
+        const auto r = line.readInterpolated (position[(size_t) i]);
         state += coefficient * (r - state);
-        line[writeIndex] = x + feedback * state;
+        line[writeIndex[i]] = x + feedback * state;
         return 0.86f * state;
     }
 };
