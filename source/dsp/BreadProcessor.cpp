@@ -61,10 +61,12 @@ BlockValues blockValuesFor (float k1, float k2, double sampleRate) noexcept
 
 // The shared frame: the oscillator and the write position advance on every sample whatever the
 // kind; `wet` gives the kind's wet value for one channel's sample. The block is taken in chunks,
-// the oscillator's sines first and then each channel through the chunk with no call in the loop:
-// the channels share nothing but the oscillator value and the write position, so channel by
-// channel gives the same result as sample by sample.
-template <bool usesOscillator, typename Wet>
+// the oscillator's sines first, so that no library call sits in the channel loops. The channels
+// share nothing but the oscillator value and the write position, so the order in which their
+// samples are visited does not change a result; it only changes speed. Kinds that read and
+// write delay lines go channel by channel (each line's accesses stay together); the filter and
+// drive memories go sample by sample, so that the two channels' one-pole recursions overlap.
+template <bool usesOscillator, bool channelByChannel, typename Wet>
 void runFrame (float* const* channels, int numChannels, int numSamples, BreadState& state,
                const BlockValues& values, float mix, Wet&& wet) noexcept
 {
@@ -89,16 +91,37 @@ void runFrame (float* const* channels, int numChannels, int numSamples, BreadSta
                 phase -= 1.0;
         }
 
-        for (int channel = 0; channel < numChannels; ++channel)
+        if constexpr (channelByChannel)
         {
-            auto* samples = channels[channel] + start;
+            for (int channel = 0; channel < numChannels; ++channel)
+            {
+                auto* samples = channels[channel] + start;
+                auto index = writeIndex;
+
+                for (int i = 0; i < n; ++i)
+                {
+                    const auto x = samples[i];
+                    const auto w = wet (channel, x, modulation[(size_t) i], index);
+                    samples[i] = clampToTwo (x + (w - x) * mix);
+
+                    if (++index == length)
+                        index = 0;
+                }
+            }
+        }
+        else
+        {
             auto index = writeIndex;
 
-            for (int i = 0; i < n; ++i)
+            for (int i = start; i < start + n; ++i)
             {
-                const auto x = samples[i];
-                const auto w = wet (channel, x, modulation[(size_t) i], index);
-                samples[i] = clampToTwo (x + (w - x) * mix);
+                for (int channel = 0; channel < numChannels; ++channel)
+                {
+                    auto& sample = channels[channel][i];
+                    const auto x = sample;
+                    const auto w = wet (channel, x, modulation[(size_t) (i - start)], index);
+                    sample = clampToTwo (x + (w - x) * mix);
+                }
 
                 if (++index == length)
                     index = 0;
@@ -140,7 +163,7 @@ void BreadProcessor::process (juce::AudioBuffer<float>& block, BreadState& state
             auto memory = state.filterMemory;
             const auto a = values.filterCoefficient;
 
-            runFrame<false> (channels, numChannels, numSamples, state, values, k3,
+            runFrame<false, false> (channels, numChannels, numSamples, state, values, k3,
                              [&] (int channel, float x, float, int)
                              {
                                  auto& lowPass = memory[(size_t) channel];
@@ -161,7 +184,7 @@ void BreadProcessor::process (juce::AudioBuffer<float>& block, BreadState& state
             const auto g = values.driveSmoothing;
             const auto offsetShape = std::tanh (b * u);
 
-            runFrame<false> (channels, numChannels, numSamples, state, values, k3,
+            runFrame<false, false> (channels, numChannels, numSamples, state, values, k3,
                              [&] (int channel, float x, float, int)
                              {
                                  const auto shaped = (std::tanh ((x + b) * u) - offsetShape) / u;
@@ -179,7 +202,7 @@ void BreadProcessor::process (juce::AudioBuffer<float>& block, BreadState& state
             const auto fs = values.sampleRate;
             const auto baseDelayMs = values.chorusBaseDelayMs;
 
-            runFrame<true> (channels, numChannels, numSamples, state, values, k3,
+            runFrame<true, true> (channels, numChannels, numSamples, state, values, k3,
                             [&] (int channel, float x, float modulation, int writeIndex)
                             {
                                 auto& line = state.buffers[(size_t) channel];
@@ -197,7 +220,7 @@ void BreadProcessor::process (juce::AudioBuffer<float>& block, BreadState& state
             const auto delaySamples = values.sampleRate * values.echoTimeSeconds;
             const auto feedback = values.echoFeedback;
 
-            runFrame<false> (channels, numChannels, numSamples, state, values, k3,
+            runFrame<false, true> (channels, numChannels, numSamples, state, values, k3,
                              [&] (int channel, float x, float, int writeIndex)
                              {
                                  auto& line = state.buffers[(size_t) channel];
