@@ -11,18 +11,18 @@ using namespace signaltest;
 
 constexpr double kRate = 48000.0;
 
-EffectSlot* makePreparedSlot (double sampleRate = kRate)
+// Slots are large (a framework reverb and four lines of up to seconds), so they live on the heap.
+std::unique_ptr<EffectSlot> makePreparedSlot (double sampleRate = kRate)
 {
-    auto* slot = new EffectSlot();
+    auto slot = std::make_unique<EffectSlot>();
     slot->prepare (sampleRate);
     slot->reset();
     return slot;
 }
 
-// Slots are large (four lines of several seconds), so they live on the heap.
 struct SlotFixture : testing::Test
 {
-    std::unique_ptr<EffectSlot> slot { makePreparedSlot() };
+    std::unique_ptr<EffectSlot> slot = makePreparedSlot();
 
     void run (juce::AudioBuffer<float>& block, EffectKind kind, float k1, float k2, float k3, float amount)
     {
@@ -69,7 +69,7 @@ TEST_P (EveryEngineKind, UnpreparedSlotLeavesTheBlockBitForBitAlone)
 
 TEST_P (EveryEngineKind, ThirdChannelIsNeverTouched)
 {
-    auto slot = std::unique_ptr<EffectSlot> (makePreparedSlot());
+    auto slot = makePreparedSlot();
     const auto input = makeTestSignal (3, 2000, kRate);
     auto block = input;
     EffectEngine::process (block, *slot, GetParam(), 0.2f, 0.4f, 0.7f, 1.0f, kRate);
@@ -91,7 +91,7 @@ class ClampedKind : public testing::TestWithParam<EffectKind>
 
 TEST_P (ClampedKind, ZeroAmountPassesTheInputClamped)
 {
-    auto slot = std::unique_ptr<EffectSlot> (makePreparedSlot());
+    auto slot = makePreparedSlot();
     auto input = makeTestSignal (2, 3000, kRate);
     input.setSample (0, 100, 3.0f);
     input.setSample (1, 200, -3.0f);
@@ -111,13 +111,13 @@ TEST_P (ClampedKind, MonoProcessesChannelZeroAsInStereo)
     const auto kind = GetParam();
     const auto input = makeTestSignal (2, 20000, kRate);
 
-    auto stereoSlot = std::unique_ptr<EffectSlot> (makePreparedSlot());
+    auto stereoSlot = makePreparedSlot();
     // Lo-fi's one noise generator feeds both channels in turn, so its dust stays at 0 here.
     const auto k3 = kind == EffectKind::loFi ? 0.0f : 1.0f;
     auto stereo = input;
     EffectEngine::process (stereo, *stereoSlot, kind, 0.1f, 0.6f, k3, 1.0f, kRate);
 
-    auto monoSlot = std::unique_ptr<EffectSlot> (makePreparedSlot());
+    auto monoSlot = makePreparedSlot();
     juce::AudioBuffer<float> mono (1, 20000);
     mono.copyFrom (0, 0, input, 0, 0, 20000);
     EffectEngine::process (mono, *monoSlot, kind, 0.1f, 0.6f, k3, 1.0f, kRate);
@@ -150,7 +150,7 @@ TEST_P (ClampedKind, MatchesThePerSampleFormulasAtEveryRateAndBlockSize)
         {
             const auto input = makeTestSignal (2, 30000, sampleRate, 1.4f);
 
-            auto slot = std::unique_ptr<EffectSlot> (makePreparedSlot (sampleRate));
+            auto slot = makePreparedSlot (sampleRate);
             auto actual = input;
             processInBlocks (actual, { 1, 37, 512, 129, 1000 }, [&] (juce::AudioBuffer<float>& piece)
                              { EffectEngine::process (piece, *slot, kind, knobs.k1, knobs.k2, knobs.k3, knobs.amount, sampleRate); });
@@ -364,7 +364,7 @@ TEST_F (Reverb, MonoBlockGetsTheMonoReverb)
 
 TEST (EffectEngine, KindOutsideTheNineLeavesBlockAndSlotAlone)
 {
-    auto slot = std::unique_ptr<EffectSlot> (makePreparedSlot());
+    auto slot = makePreparedSlot();
     slot->lastTonalKind = (int) EffectKind::resonator;
     const auto input = makeTestSignal (2, 100, kRate);
 
