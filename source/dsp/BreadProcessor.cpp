@@ -1,6 +1,9 @@
 #include "dsp/BreadProcessor.h"
 
+#include "processor/Parameters.h"
+
 #include <algorithm>
+#include <cmath>
 
 void BreadState::prepare (double sampleRate)
 {
@@ -21,5 +24,214 @@ void BreadState::reset() noexcept
         line.clear();
 }
 
-// The four kinds arrive with the audio engine; until then a bread passes its block unchanged.
-void BreadProcessor::process (juce::AudioBuffer<float>&, BreadState&, int, float, float, float, double) noexcept {}
+namespace
+{
+// Every bread's output is bounded, so one layer can never hand the next more than +-2.
+// A NaN passes (neither comparison holds); the pipeline's output guard deals with it.
+inline float clampToTwo (float y) noexcept
+{
+    return y < -2.0f ? -2.0f : (y > 2.0f ? 2.0f : y);
+}
+
+// The knob-derived values of one block, all single precision except the oscillator rate.
+struct BlockValues
+{
+    float driveGain, driveOffset, driveSmoothing;
+    float chorusBaseDelayMs, echoTimeSeconds, echoFeedback;
+    float filterCoefficient;
+    double oscillatorIncrement; // cycles per sample
+    float sampleRate;           // the rate as the delay positions use it
+};
+
+BlockValues blockValuesFor (float k1, float k2, double sampleRate) noexcept
+{
+    BlockValues values;
+    values.sampleRate = (float) sampleRate;
+    values.driveGain = k1 * 18.0f + 1.0f;
+    values.driveOffset = (k2 - 0.5f) * 0.12f;
+    values.driveSmoothing = k2 * 0.45f + 0.02f;
+    values.chorusBaseDelayMs = k2 * 22.0f + 6.0f;
+    values.echoTimeSeconds = k1 * k1 * 0.72f + 0.025f;
+    values.echoFeedback = k2 * 0.82f;
+    // Cutoff 70 Hz * 220^k1, as a one-pole coefficient.
+    values.filterCoefficient = 1.0f - std::exp (std::pow (220.0f, k1) * 70.0f * (-6.2831855f) / values.sampleRate);
+    values.oscillatorIncrement = ((double) k1 * 2.5 + 0.04) / sampleRate;
+    return values;
+}
+
+// The shared frame: the oscillator and the write position advance on every sample whatever the
+// kind; `wet` gives the kind's wet value for one channel's sample. The block is taken in chunks,
+// the oscillator's sines first, so that no library call sits in the channel loops. The channels
+// share nothing but the oscillator value and the write position, so the order in which their
+// samples are visited does not change a result; it only changes speed. Kinds that read and
+// write delay lines go channel by channel (each line's accesses stay together); the filter and
+// drive memories go sample by sample, so that the two channels' one-pole recursions overlap.
+template <bool usesOscillator, bool channelByChannel, typename Wet>
+void runFrame (float* const* channels, int numChannels, int numSamples, BreadState& state,
+               const BlockValues& values, float mix, Wet&& wet) noexcept
+{
+    constexpr int chunkLength = 64;
+    const auto length = state.buffers[0].getLength();
+    auto phase = state.lfoPhase;
+    auto writeIndex = state.writeIndex;
+    std::array<float, chunkLength> modulation {};
+
+    for (int start = 0; start < numSamples; start += chunkLength)
+    {
+        const auto n = std::min (chunkLength, numSamples - start);
+
+        for (int i = 0; i < n; ++i)
+        {
+            if constexpr (usesOscillator)
+                modulation[(size_t) i] = (float) std::sin (juce::MathConstants<double>::twoPi * phase);
+
+            phase += values.oscillatorIncrement;
+
+            if (phase >= 1.0)
+                phase -= 1.0;
+        }
+
+        if constexpr (channelByChannel)
+        {
+            for (int channel = 0; channel < numChannels; ++channel)
+            {
+                auto* samples = channels[channel] + start;
+                auto index = writeIndex;
+
+                for (int i = 0; i < n; ++i)
+                {
+                    const auto x = samples[i];
+                    const auto w = wet (channel, x, modulation[(size_t) i], index);
+                    samples[i] = clampToTwo (x + (w - x) * mix);
+
+                    if (++index == length)
+                        index = 0;
+                }
+            }
+        }
+        else
+        {
+            auto index = writeIndex;
+
+            for (int i = start; i < start + n; ++i)
+            {
+                for (int channel = 0; channel < numChannels; ++channel)
+                {
+                    auto& sample = channels[channel][i];
+                    const auto x = sample;
+                    const auto w = wet (channel, x, modulation[(size_t) (i - start)], index);
+                    sample = clampToTwo (x + (w - x) * mix);
+                }
+
+                if (++index == length)
+                    index = 0;
+            }
+        }
+
+        // A chunk is far shorter than a line (at least 4096 samples), so one wrap suffices.
+        writeIndex += n;
+
+        if (writeIndex >= length)
+            writeIndex -= length;
+    }
+
+    state.lfoPhase = phase;
+    state.writeIndex = writeIndex;
+}
+} // namespace
+
+void BreadProcessor::process (juce::AudioBuffer<float>& block, BreadState& state, int kind,
+                              float k1, float k2, float k3, double sampleRate) noexcept
+{
+    const auto numSamples = block.getNumSamples();
+
+    if (state.buffers[0].getLength() == 0 || numSamples <= 0)
+        return;
+
+    if (kind < filterBread || kind > echoBread)
+        return;
+
+    const auto numChannels = std::min (block.getNumChannels(), 2);
+    const auto values = blockValuesFor (k1, k2, sampleRate);
+    auto* const* channels = block.getArrayOfWritePointers();
+
+    switch (kind)
+    {
+        case filterBread:
+        {
+            // Low-pass, morphing through "half the input" (k2 = 0.5) to input minus low-pass.
+            auto memory = state.filterMemory;
+            const auto a = values.filterCoefficient;
+
+            runFrame<false, false> (channels, numChannels, numSamples, state, values, k3,
+                             [&] (int channel, float x, float, int)
+                             {
+                                 auto& lowPass = memory[(size_t) channel];
+                                 lowPass += a * (x - lowPass);
+                                 return lowPass + k2 * (x - 2.0f * lowPass);
+                             });
+
+            state.filterMemory = memory;
+            break;
+        }
+
+        case driveBread:
+        {
+            // The offset's own tanh is subtracted so that silence stays silent whatever the bias.
+            auto memory = state.driveMemory;
+            const auto u = values.driveGain;
+            const auto b = values.driveOffset;
+            const auto g = values.driveSmoothing;
+            const auto offsetShape = std::tanh (b * u);
+
+            runFrame<false, false> (channels, numChannels, numSamples, state, values, k3,
+                             [&] (int channel, float x, float, int)
+                             {
+                                 const auto shaped = (std::tanh ((x + b) * u) - offsetShape) / u;
+                                 auto& smoothed = memory[(size_t) channel];
+                                 smoothed += g * (shaped - smoothed);
+                                 return smoothed;
+                             });
+
+            state.driveMemory = memory;
+            break;
+        }
+
+        case chorusBread:
+        {
+            const auto fs = values.sampleRate;
+            const auto baseDelayMs = values.chorusBaseDelayMs;
+
+            runFrame<true, true> (channels, numChannels, numSamples, state, values, k3,
+                            [&] (int channel, float x, float modulation, int writeIndex)
+                            {
+                                auto& line = state.buffers[(size_t) channel];
+                                const auto delayMs = modulation * k2 * 5.0f + baseDelayMs;
+                                // Read before writing, so the delay counts back from the sample about to be written.
+                                const auto w = line.readInterpolated ((float) writeIndex - fs * delayMs / 1000.0f);
+                                line[writeIndex] = x;
+                                return w;
+                            });
+            break;
+        }
+
+        case echoBread:
+        {
+            const auto delaySamples = values.sampleRate * values.echoTimeSeconds;
+            const auto feedback = values.echoFeedback;
+
+            runFrame<false, true> (channels, numChannels, numSamples, state, values, k3,
+                             [&] (int channel, float x, float, int writeIndex)
+                             {
+                                 auto& line = state.buffers[(size_t) channel];
+                                 const auto w = line.readInterpolated ((float) writeIndex - delaySamples);
+                                 line[writeIndex] = x + feedback * w;
+                                 return w;
+                             });
+            break;
+        }
+
+        default:
+            break;
+    }
+}

@@ -1,6 +1,7 @@
 #include "dsp/EffectEngine.h"
 
 #include <algorithm>
+#include <cmath>
 
 void EffectSlot::prepare (double newSampleRate)
 {
@@ -44,5 +45,564 @@ void EffectSlot::resetTonal() noexcept
         line.clear();
 }
 
-// The kinds arrive with the audio engine; until then the engine passes its block unchanged.
-void EffectEngine::process (juce::AudioBuffer<float>&, EffectSlot&, EffectKind, float, float, float, float, double) noexcept {}
+namespace
+{
+constexpr double twoPi = juce::MathConstants<double>::twoPi;
+constexpr double pi = juce::MathConstants<double>::pi;
+
+// Every kind but the reverb bounds its output, so no layer hands the next more than +-2.
+// A NaN passes (neither comparison holds); the pipeline's output guard deals with it.
+inline float clampToTwo (float y) noexcept
+{
+    return y < -2.0f ? -2.0f : (y > 2.0f ? 2.0f : y);
+}
+
+//==============================================================================
+// Delay-line kinds. The frame owns the LFO, the write position and the mix; each kind is a
+// small struct whose `startChunk` derives, once per sample, the values that both channels share
+// (read positions, weights) and whose `wet` gives one channel's wet value, reading and writing
+// the slot's lines.
+//
+// The block is taken in chunks: first the LFO over the chunk (the sine calls), then each
+// channel through it with no call in the loop. Kinds whose channels share nothing but those
+// per-sample values run channel by channel, which gives the same result as sample by sample;
+// lo-fi's one noise generator is drawn by channel 0 then channel 1 on every sample, so it keeps
+// the interleaved order.
+
+constexpr int kChunkLength = 64;
+using ChunkValues = std::array<float, kChunkLength>;
+
+struct DelayFrame
+{
+    float* const* channels;
+    int numChannels;
+    int numSamples;
+    float amount;
+    double phaseIncrement; // LFO cycles per sample
+};
+
+template <bool usesLfo, typename Kind>
+void runDelayLineFrame (const DelayFrame& frame, EffectSlot& slot, Kind& kind) noexcept
+{
+    const auto length = slot.delay[0].getLength();
+    auto phase = slot.lfoPhase;
+    auto writeIndex = slot.writeIndex;
+    ChunkValues lfo {};
+
+    for (int start = 0; start < frame.numSamples; start += kChunkLength)
+    {
+        const auto n = std::min (kChunkLength, frame.numSamples - start);
+
+        for (int i = 0; i < n; ++i)
+        {
+            // Delay and lo-fi never look at the LFO, so its sine is only taken where it is
+            // used; the phase advances either way.
+            if constexpr (usesLfo)
+                lfo[(size_t) i] = (float) (0.5 + 0.5 * std::sin (twoPi * phase));
+
+            phase += frame.phaseIncrement;
+
+            if (phase >= 1.0)
+                phase -= 1.0;
+        }
+
+        kind.startChunk (lfo, n, writeIndex, length);
+
+        const auto mix = [amount = frame.amount] (float x, float e) { return clampToTwo (x + amount * (e - x)); };
+
+        if constexpr (Kind::channelsIndependent)
+        {
+            for (int channel = 0; channel < frame.numChannels; ++channel)
+            {
+                auto* samples = frame.channels[channel] + start;
+
+                for (int i = 0; i < n; ++i)
+                    samples[i] = mix (samples[i], kind.wet (channel, i, samples[i]));
+            }
+        }
+        else
+        {
+            for (int i = 0; i < n; ++i)
+                for (int channel = 0; channel < frame.numChannels; ++channel)
+                {
+                    auto& sample = frame.channels[channel][start + i];
+                    sample = mix (sample, kind.wet (channel, i, sample));
+                }
+        }
+
+        // A chunk is far shorter than a line (at least 4096 samples), so one wrap suffices.
+        writeIndex += n;
+
+        if (writeIndex >= length)
+            writeIndex -= length;
+    }
+
+    slot.lfoPhase = phase;
+    slot.writeIndex = writeIndex;
+}
+
+// Write positions of a chunk's samples, wrapping at the line's end.
+struct ChunkWritePositions
+{
+    int first = 0, length = 1;
+
+    int operator[] (int i) const noexcept
+    {
+        const auto index = first + i;
+        return index >= length ? index - length : index;
+    }
+};
+
+// Two heads swept in opposite directions by the LFO, cross-faded with square-root weights.
+struct Granular
+{
+    static constexpr bool channelsIndependent = true;
+
+    std::array<DelayLine, 2>& lines;
+    float fs;
+    float baseMs, spreadMs, feedback;
+
+    ChunkWritePositions writeIndex {};
+    ChunkValues positionA {}, positionB {}, gainA {}, gainB {}, normaliser {};
+
+    void startChunk (const ChunkValues& lfo, int n, int firstWriteIndex, int length) noexcept
+    {
+        writeIndex = { firstWriteIndex, length };
+
+        for (size_t i = 0; i < (size_t) n; ++i)
+        {
+            const auto v = lfo[i];
+            const auto w = (float) writeIndex[(int) i];
+            const auto timeA = (1.0f - v) * spreadMs * 1.37f + baseMs;
+            const auto timeB = v * spreadMs + baseMs;
+            positionA[i] = w - timeA * fs / 1000.0f;
+            positionB[i] = w - timeB * fs / 1000.0f;
+            gainA[i] = std::sqrt (v);
+            gainB[i] = std::sqrt (1.0f - v);
+            normaliser[i] = std::max (gainA[i] + gainB[i], 0.001f);
+        }
+    }
+
+    float wet (int channel, int i, float x) noexcept
+    {
+        auto& line = lines[(size_t) channel];
+        const auto s = (size_t) i;
+        const auto rA = line.readInterpolated (positionA[s]);
+        const auto rB = line.readInterpolated (positionB[s]);
+        const auto g = (rA * gainA[s] + rB * gainB[s]) / normaliser[s];
+        line[writeIndex[i]] = x + feedback * g;
+        return 0.72f * g;
+    }
+};
+
+// A feedback delay; channel 1 of a stereo block sits a little further back.
+struct Delay
+{
+    static constexpr bool channelsIndependent = true;
+
+    std::array<DelayLine, 2>& lines;
+    std::array<float, 2> delaySamples;
+    float feedback;
+
+    ChunkWritePositions writeIndex {};
+
+    void startChunk (const ChunkValues&, int, int firstWriteIndex, int length) noexcept
+    {
+        writeIndex = { firstWriteIndex, length };
+    }
+
+    float wet (int channel, int i, float x) noexcept
+    {
+        auto& line = lines[(size_t) channel];
+        const auto index = writeIndex[i];
+        const auto r = line.readInterpolated ((float) index - delaySamples[(size_t) channel]);
+        line[index] = x + feedback * r;
+        return r;
+    }
+};
+
+// Sample-and-hold with quantisation and a little xorshift noise; the lines are not used.
+struct LoFi
+{
+    static constexpr bool channelsIndependent = false;
+
+    std::array<float, 2>& heldSample;
+    std::array<int, 2>& holdCountdown;
+    uint32_t noiseState;
+    int holdLength;
+    float levels;       // quantisation steps per unit
+    double dust;        // the noise knob, 0..1
+
+    void startChunk (const ChunkValues&, int, int, int) noexcept {}
+
+    float wet (int channel, int, float x) noexcept
+    {
+        auto& countdown = holdCountdown[(size_t) channel];
+        auto& held = heldSample[(size_t) channel];
+
+        if (--countdown <= 0)
+        {
+            countdown = holdLength;
+            held = std::round (x * levels) / levels;
+        }
+
+        noiseState ^= noiseState << 13;
+        noiseState ^= noiseState >> 17;
+        noiseState ^= noiseState << 5;
+
+        const auto u = (double) noiseState * 0x1p-32;
+        return held + (float) ((u - 0.5) * dust * 0.025);
+    }
+};
+
+// A modulated delay whose output is smoothed by a one-pole low-pass; the smoothed signal is
+// what feeds back.
+struct Smear
+{
+    static constexpr bool channelsIndependent = true;
+
+    std::array<DelayLine, 2>& lines;
+    std::array<float, 2>& smearState;
+    float fs;
+    float fixedMs;     // 22 + 260 k1
+    float motionMs;    // 90 k2, scaled by the LFO
+    float coefficient, feedback;
+
+    ChunkWritePositions writeIndex {};
+    ChunkValues position {};
+
+    void startChunk (const ChunkValues& lfo, int n, int firstWriteIndex, int length) noexcept
+    {
+        writeIndex = { firstWriteIndex, length };
+
+        for (size_t i = 0; i < (size_t) n; ++i)
+        {
+            const auto timeMs = fixedMs + motionMs * lfo[i];
+            position[i] = (float) writeIndex[(int) i] - timeMs * fs / 1000.0f;
+        }
+    }
+
+    float wet (int channel, int i, float x) noexcept
+    {
+        auto& line = lines[(size_t) channel];
+        auto& state = smearState[(size_t) channel];
+        const auto r = line.readInterpolated (position[(size_t) i]);
+        state += coefficient * (r - state);
+        line[writeIndex[i]] = x + feedback * state;
+        return 0.86f * state;
+    }
+};
+
+void processReverb (juce::AudioBuffer<float>& block, EffectSlot& slot, float k1, float k2, float k3, float amount) noexcept
+{
+    juce::Reverb::Parameters parameters;
+    parameters.roomSize = 0.25f + 0.73f * k1;
+    parameters.damping = 1.0f - k2;
+    parameters.wetLevel = 0.55f * amount;
+    parameters.dryLevel = 1.0f - 0.35f * amount;
+    parameters.width = 0.25f + 0.75f * k3;
+    parameters.freezeMode = 0.0f;
+    slot.reverb.setParameters (parameters);
+
+    // The reverb's own wet and dry levels are the whole mix: no clamp, no LFO, no write position.
+    const auto numSamples = block.getNumSamples();
+
+    if (numSamples <= 0)
+        return;
+
+    if (block.getNumChannels() == 1)
+        slot.reverb.processMono (block.getWritePointer (0), numSamples);
+    else if (block.getNumChannels() == 2)
+        slot.reverb.processStereo (block.getWritePointer (0), block.getWritePointer (1), numSamples);
+}
+
+void processDelayLineKind (juce::AudioBuffer<float>& block, EffectSlot& slot, EffectKind kind,
+                           float k1, float k2, float k3, float amount, double sampleRate) noexcept
+{
+    const auto numSamples = block.getNumSamples();
+
+    if (numSamples <= 0)
+        return;
+
+    const auto numChannels = std::min (block.getNumChannels(), 2);
+    const DelayFrame frame { block.getArrayOfWritePointers(), numChannels, numSamples, amount,
+                             (0.03 + 3.2 * (double) k2) / sampleRate };
+    const auto fs = (float) sampleRate;
+
+    switch (kind)
+    {
+        case EffectKind::granular:
+        {
+            Granular granular { slot.delay, fs, 18.0f + 420.0f * k1, 4.0f + 180.0f * k2, 0.08f + 0.68f * k3 };
+            runDelayLineFrame<true> (frame, slot, granular);
+            break;
+        }
+
+        case EffectKind::delay:
+        {
+            const auto timeSeconds = 0.035f + 1.35f * k1 * k1;
+            const auto offsetSeconds = 0.075f * k2;
+            const auto delaySamples = fs * timeSeconds;
+            // Only a stereo block offsets its right channel.
+            const auto rightDelaySamples = numChannels == 2 ? delaySamples + fs * offsetSeconds : delaySamples;
+            Delay delay { slot.delay, { delaySamples, rightDelaySamples }, 0.88f * k3 };
+            runDelayLineFrame<false> (frame, slot, delay);
+            break;
+        }
+
+        case EffectKind::loFi:
+        {
+            LoFi loFi { slot.heldSample, slot.holdCountdown, slot.noiseState,
+                        1 + (int) (80.0f * k1 * k1),
+                        std::pow (2.0f, 4.0f + 12.0f * (1.0f - k2)),
+                        (double) k3 };
+            runDelayLineFrame<false> (frame, slot, loFi);
+            slot.noiseState = loFi.noiseState;
+            break;
+        }
+
+        case EffectKind::smear:
+        {
+            Smear smear { slot.delay, slot.smearState, fs, 22.0f + 260.0f * k1, 90.0f * k2,
+                          0.004f + 0.04f * (1.0f - k2), 0.2f + 0.72f * k3 };
+            runDelayLineFrame<true> (frame, slot, smear);
+            break;
+        }
+
+        case EffectKind::reverb:
+        case EffectKind::ringMod:
+        case EffectKind::wavefold:
+        case EffectKind::resonator:
+        case EffectKind::orbit:
+        default:
+            break;
+    }
+}
+
+//==============================================================================
+// Tonal kinds: one oscillator phase and one resonator write position per slot, both advanced
+// on every sample; `wet` gets the channel's oscillator angle (channel 1 may run ahead).
+
+struct TonalFrame
+{
+    float* const* channels;
+    int numChannels;
+    int numSamples;
+    float amount;
+    double phaseIncrement;                 // oscillator cycles per sample
+    std::array<double, 2> channelOffset;   // in cycles
+};
+
+template <bool usesOscillator, typename Kind>
+void runTonalFrame (const TonalFrame& frame, EffectSlot& slot, Kind& kind) noexcept
+{
+    const auto length = (uint64_t) slot.resonatorLine[0].getLength();
+    auto phase = slot.tonalPhase;
+    auto index = slot.tonalIndex;
+
+    for (int i = 0; i < frame.numSamples; ++i)
+    {
+        kind.startSample (index);
+
+        for (int channel = 0; channel < frame.numChannels; ++channel)
+        {
+            double angle = 0.0;
+
+            if constexpr (usesOscillator)
+                angle = twoPi * (phase + frame.channelOffset[(size_t) channel]);
+
+            auto& sample = frame.channels[channel][i];
+            const auto x = sample;
+            const auto e = kind.wet (channel, x, angle);
+            sample = clampToTwo (x + frame.amount * (e - x));
+        }
+
+        const auto advanced = phase + frame.phaseIncrement;
+        phase = advanced - std::floor (advanced);
+
+        if (++index == length)
+            index = 0;
+    }
+
+    slot.tonalPhase = phase;
+    slot.tonalIndex = index;
+}
+
+// The input times a carrier pushed from a sine towards a square by the shape knob.
+struct RingMod
+{
+    float shape;
+
+    void startSample (uint64_t) noexcept {}
+
+    float wet (int, float x, double angle) const noexcept
+    {
+        const auto s = (float) std::sin (angle);
+        const auto carrier = s + shape * (std::tanh (5.0f * s) - s);
+        return carrier * x;
+    }
+};
+
+// asin (sin (u)) is a triangle wave of u in [-pi/2, pi/2]; subtracting the bias's own fold keeps
+// silence silent, and a one-pole low-pass tames the folded edges.
+struct Wavefold
+{
+    std::array<float, 2>& toneState;
+    float drive, bias, biasFold, coefficient;
+
+    void startSample (uint64_t) noexcept {}
+
+    float wet (int channel, float x, double) noexcept
+    {
+        const auto difference = std::asin (std::sin (drive * x + bias)) - biasFold;
+        const auto folded = (float) ((double) difference / pi);
+        auto& state = toneState[(size_t) channel];
+        state += coefficient * (folded - state);
+        return state;
+    }
+};
+
+// A comb tuned by the pitch knob with a one-pole low-pass inside its feedback loop.
+struct Resonator
+{
+    std::array<DelayLine, 2>& lines;
+    std::array<float, 2>& toneState;
+    double period;  // samples
+    float feedback, coefficient;
+
+    float position = 0.0f;
+    int writeIndex = 0;
+
+    void startSample (uint64_t index) noexcept
+    {
+        writeIndex = (int) index;
+        position = (float) ((double) index - period);
+    }
+
+    float wet (int channel, float x, double) noexcept
+    {
+        auto& line = lines[(size_t) channel];
+        auto& state = toneState[(size_t) channel];
+        const auto r = line.readInterpolated (position);
+        state += coefficient * (r - state);
+        line[writeIndex] = feedback * state + (1.0f - feedback) * x;
+        return state;
+    }
+};
+
+// Tremolo; with the stereo knob at 1 the channels move in opposite phase (auto-pan).
+struct Orbit
+{
+    float depth;
+
+    void startSample (uint64_t) noexcept {}
+
+    float wet (int, float x, double angle) const noexcept
+    {
+        const auto swing = (float) (0.5 + 0.5 * std::sin (angle));
+        const auto gain = (1.0f - depth) + depth * swing;
+        return gain * x;
+    }
+};
+
+void processTonalKind (juce::AudioBuffer<float>& block, EffectSlot& slot, EffectKind kind,
+                       float k1, float k2, float k3, float amount) noexcept
+{
+    // A different tonal kind, or the first tonal call after a delay-line kind, starts from
+    // silence and phase 0; a zero-length block still counts as a call of its kind.
+    if ((int) kind != slot.lastTonalKind)
+        slot.resetTonal();
+
+    slot.lastTonalKind = (int) kind;
+
+    if (slot.resonatorLine[0].getLength() == 0)
+        return;
+
+    const auto sampleRate = slot.sampleRate;
+    const auto frequency = kind == EffectKind::ringMod ? 12.0 * std::pow (100.0, (double) k1)
+                                                       : 0.05 * std::pow (320.0, (double) k1);
+    const auto numSamples = block.getNumSamples();
+
+    if (numSamples <= 0)
+        return;
+
+    const TonalFrame frame { block.getArrayOfWritePointers(),
+                             std::min (block.getNumChannels(), 2),
+                             numSamples,
+                             amount,
+                             frequency / sampleRate,
+                             { 0.5 * (double) (k3 * 0.0f), 0.5 * (double) (k3 * 1.0f) } };
+
+    switch (kind)
+    {
+        case EffectKind::ringMod:
+        {
+            RingMod ringMod { k2 };
+            runTonalFrame<true> (frame, slot, ringMod);
+            break;
+        }
+
+        case EffectKind::wavefold:
+        {
+            const auto bias = 1.5f * (k2 - 0.5f);
+            Wavefold wavefold { slot.toneState,
+                                1.0f + 15.0f * k1,
+                                bias,
+                                std::asin (std::sin (bias)),
+                                (float) (1.0 - std::exp (-1130.9733552923256 * std::pow (80.0, (double) k3) / sampleRate)) };
+            runTonalFrame<false> (frame, slot, wavefold);
+            break;
+        }
+
+        case EffectKind::resonator:
+        {
+            Resonator resonator { slot.resonatorLine, slot.toneState,
+                                  sampleRate / (45.0 * std::pow (40.0, (double) k1)),
+                                  0.96f * k2,
+                                  (float) (1.0 - std::exp (-1884.9555921538758 * std::pow (40.0, 1.0 - (double) k3) / sampleRate)) };
+            runTonalFrame<false> (frame, slot, resonator);
+            break;
+        }
+
+        case EffectKind::orbit:
+        {
+            Orbit orbit { k2 };
+            runTonalFrame<true> (frame, slot, orbit);
+            break;
+        }
+
+        case EffectKind::granular:
+        case EffectKind::reverb:
+        case EffectKind::delay:
+        case EffectKind::loFi:
+        case EffectKind::smear:
+        default:
+            break;
+    }
+}
+} // namespace
+
+void EffectEngine::process (juce::AudioBuffer<float>& block, EffectSlot& slot, EffectKind kind,
+                            float k1, float k2, float k3, float amount, double sampleRate) noexcept
+{
+    // The parameters never produce another value; anything else leaves block and slot alone.
+    if ((int) kind < 0 || (int) kind >= kNumEffectKinds)
+        return;
+
+    if (slot.delay[0].getLength() == 0)
+        return;
+
+    if ((int) kind >= kFirstTonalKind)
+    {
+        processTonalKind (block, slot, kind, k1, k2, k3, amount);
+        return;
+    }
+
+    // The next tonal call must start from a reset tonal state.
+    slot.lastTonalKind = -1;
+
+    if (kind == EffectKind::reverb)
+        processReverb (block, slot, k1, k2, k3, amount);
+    else
+        processDelayLineKind (block, slot, kind, k1, k2, k3, amount, sampleRate);
+}
