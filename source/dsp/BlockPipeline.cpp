@@ -99,6 +99,17 @@ void MorselloAudioProcessor::processPiece (juce::AudioBuffer<float>& block) noex
     for (auto channel = getTotalNumInputChannels(); channel < std::min (numChannels, getTotalNumOutputChannels()); ++channel)
         block.clear (channel, 0, numSamples);
 
+    // A non-finite sample from the host would settle in the layers' memories and delay lines
+    // and silence the output until the next reset; it enters as silence instead.
+    for (int channel = 0; channel < numChannels; ++channel)
+    {
+        auto* samples = block.getWritePointer (channel);
+
+        for (int i = 0; i < numSamples; ++i)
+            if (! std::isfinite (samples[i]))
+                samples[i] = 0.0f;
+    }
+
     for (int channel = 0; channel < std::min (numChannels, 2); ++channel)
         levelMeters.raise (channel, block.getMagnitude (channel, 0, numSamples));
 
