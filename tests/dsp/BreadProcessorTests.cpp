@@ -10,8 +10,6 @@ namespace
 {
 using namespace signaltest;
 
-constexpr double kRate = 48000.0;
-
 BreadState preparedState (double sampleRate = kRate)
 {
     BreadState state;

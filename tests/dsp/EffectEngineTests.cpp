@@ -9,17 +9,6 @@ namespace
 {
 using namespace signaltest;
 
-constexpr double kRate = 48000.0;
-
-// Slots are large (a framework reverb and four lines of up to seconds), so they live on the heap.
-std::unique_ptr<EffectSlot> makePreparedSlot (double sampleRate = kRate)
-{
-    auto slot = std::make_unique<EffectSlot>();
-    slot->prepare (sampleRate);
-    slot->reset();
-    return slot;
-}
-
 struct SlotFixture : testing::Test
 {
     std::unique_ptr<EffectSlot> slot = makePreparedSlot();

@@ -1,15 +1,31 @@
 #pragma once
 
+#include "dsp/EffectEngine.h"
+
 #include <gtest/gtest.h>
 #include <juce_audio_basics/juce_audio_basics.h>
 
 #include <cmath>
 #include <initializer_list>
+#include <memory>
 #include <vector>
 
 // Signals and comparisons shared by the audio-engine tests.
 namespace signaltest
 {
+// The sample rate most engine tests run at.
+inline constexpr double kRate = 48000.0;
+
+// A prepared, reset slot. Slots are large (a framework reverb and four lines of up to seconds),
+// so they live on the heap.
+inline std::unique_ptr<EffectSlot> makePreparedSlot (double sampleRate = kRate)
+{
+    auto slot = std::make_unique<EffectSlot>();
+    slot->prepare (sampleRate);
+    slot->reset();
+    return slot;
+}
+
 // Two detuned sines and a little deterministic noise, different on every channel, peaking
 // near `level`: enough movement for every kind to show what it does.
 inline juce::AudioBuffer<float> makeTestSignal (int numChannels, int numSamples, double sampleRate, float level = 0.8f)

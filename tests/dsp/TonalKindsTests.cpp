@@ -8,16 +8,6 @@ namespace
 {
 using namespace signaltest;
 
-constexpr double kRate = 48000.0;
-
-std::unique_ptr<EffectSlot> makePreparedSlot (double sampleRate = kRate)
-{
-    auto slot = std::make_unique<EffectSlot>();
-    slot->prepare (sampleRate);
-    slot->reset();
-    return slot;
-}
-
 void run (EffectSlot& slot, juce::AudioBuffer<float>& block, EffectKind kind, float k1, float k2, float k3, float amount,
           double sampleRate = kRate)
 {
