@@ -64,10 +64,12 @@ inline float clampToTwo (float y) noexcept
 // the slot's lines.
 //
 // The block is taken in chunks: first the LFO over the chunk (the sine calls), then each
-// channel through it with no call in the loop. Kinds whose channels share nothing but those
-// per-sample values run channel by channel, which gives the same result as sample by sample;
-// lo-fi's one noise generator is drawn by channel 0 then channel 1 on every sample, so it keeps
-// the interleaved order.
+// channel through it with no call in the loop. The channels share nothing but those per-sample
+// values, so visiting them channel by channel gives the same result as sample by sample; which
+// of the two a kind uses is a matter of speed ("channelsIndependent"): channel by channel keeps
+// each line's accesses together, sample by sample lets two per-channel recursions (smear's
+// one-pole) overlap. Lo-fi's one noise generator is drawn by channel 0 then channel 1 on every
+// sample, so it must keep the interleaved order.
 
 constexpr int kChunkLength = 64;
 using ChunkValues = std::array<float, kChunkLength>;
@@ -154,6 +156,8 @@ struct ChunkWritePositions
 };
 
 // Two heads swept in opposite directions by the LFO, cross-faded with square-root weights.
+// Both channels read at the same positions, so the heads' read points and weights are found
+// once per sample; the channel loops only interpolate, weigh and write.
 struct Granular
 {
     static constexpr bool channelsIndependent = true;
@@ -163,11 +167,13 @@ struct Granular
     float baseMs, spreadMs, feedback;
 
     ChunkWritePositions writeIndex {};
-    ChunkValues positionA {}, positionB {}, gainA {}, gainB {}, normaliser {};
+    std::array<DelayLine::ReadPoint, kChunkLength> pointA {}, pointB {};
+    ChunkValues gainA {}, gainB {}, normaliser {};
 
     void startChunk (const ChunkValues& lfo, int n, int firstWriteIndex, int length) noexcept
     {
         writeIndex = { firstWriteIndex, length };
+        const auto& line = lines[0]; // both lines have the same length
 
         for (size_t i = 0; i < (size_t) n; ++i)
         {
@@ -175,8 +181,8 @@ struct Granular
             const auto w = (float) writeIndex[(int) i];
             const auto timeA = (1.0f - v) * spreadMs * 1.37f + baseMs;
             const auto timeB = v * spreadMs + baseMs;
-            positionA[i] = w - timeA * fs / 1000.0f;
-            positionB[i] = w - timeB * fs / 1000.0f;
+            pointA[i] = line.readPointFor (w - timeA * fs / 1000.0f);
+            pointB[i] = line.readPointFor (w - timeB * fs / 1000.0f);
             gainA[i] = std::sqrt (v);
             gainB[i] = std::sqrt (1.0f - v);
             normaliser[i] = std::max (gainA[i] + gainB[i], 0.001f);
@@ -187,8 +193,8 @@ struct Granular
     {
         auto& line = lines[(size_t) channel];
         const auto s = (size_t) i;
-        const auto rA = line.readInterpolated (positionA[s]);
-        const auto rB = line.readInterpolated (positionB[s]);
+        const auto rA = line.read (pointA[s]);
+        const auto rB = line.read (pointB[s]);
         const auto g = (rA * gainA[s] + rB * gainB[s]) / normaliser[s];
         line[writeIndex[i]] = x + feedback * g;
         return 0.72f * g;
@@ -256,29 +262,31 @@ struct LoFi
 };
 
 // A modulated delay whose output is smoothed by a one-pole low-pass; the smoothed signal is
-// what feeds back.
+// what feeds back. Both channels read at the same position, found once per sample. The
+// channels are visited sample by sample so that their two one-pole recursions overlap.
 struct Smear
 {
-    static constexpr bool channelsIndependent = true;
+    static constexpr bool channelsIndependent = false;
 
     std::array<DelayLine, 2>& lines;
-    std::array<float, 2>& smearState;
+    std::array<float, 2> smearState;   // a copy, kept in registers; stored back after the block
     float fs;
     float fixedMs;     // 22 + 260 k1
     float motionMs;    // 90 k2, scaled by the LFO
     float coefficient, feedback;
 
     ChunkWritePositions writeIndex {};
-    ChunkValues position {};
+    std::array<DelayLine::ReadPoint, kChunkLength> point {};
 
     void startChunk (const ChunkValues& lfo, int n, int firstWriteIndex, int length) noexcept
     {
         writeIndex = { firstWriteIndex, length };
+        const auto& line = lines[0]; // both lines have the same length
 
         for (size_t i = 0; i < (size_t) n; ++i)
         {
             const auto timeMs = fixedMs + motionMs * lfo[i];
-            position[i] = (float) writeIndex[(int) i] - timeMs * fs / 1000.0f;
+            point[i] = line.readPointFor ((float) writeIndex[(int) i] - timeMs * fs / 1000.0f);
         }
     }
 
@@ -286,7 +294,7 @@ struct Smear
     {
         auto& line = lines[(size_t) channel];
         auto& state = smearState[(size_t) channel];
-        const auto r = line.readInterpolated (position[(size_t) i]);
+        const auto r = line.read (point[(size_t) i]);
         state += coefficient * (r - state);
         line[writeIndex[i]] = x + feedback * state;
         return 0.86f * state;
@@ -366,6 +374,7 @@ void processDelayLineKind (juce::AudioBuffer<float>& block, EffectSlot& slot, Ef
             Smear smear { slot.delay, slot.smearState, fs, 22.0f + 260.0f * k1, 90.0f * k2,
                           0.004f + 0.04f * (1.0f - k2), 0.2f + 0.72f * k3 };
             runDelayLineFrame<true> (frame, slot, smear);
+            slot.smearState = smear.smearState;
             break;
         }
 
