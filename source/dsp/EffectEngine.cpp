@@ -391,6 +391,12 @@ void processDelayLineKind (juce::AudioBuffer<float>& block, EffectSlot& slot, Ef
 //==============================================================================
 // Tonal kinds: one oscillator phase and one resonator write position per slot, both advanced
 // on every sample; `wet` gets the channel's oscillator angle (channel 1 may run ahead).
+//
+// As with the delay-line kinds, the block is taken in chunks: first the phases and write
+// positions of the chunk (with the phase's floor call), then each channel through it. The
+// channels share nothing but those per-sample values (each has its own one-pole state and comb
+// line), so channel by channel gives the same result as sample by sample, with fewer values to
+// keep across the maths calls in the channel loop.
 
 struct TonalFrame
 {
@@ -402,35 +408,56 @@ struct TonalFrame
     std::array<double, 2> channelOffset;   // in cycles
 };
 
+// advanced - floor (advanced), the phase's wrap into [0, 1). A phase below 1 plus an increment
+// below 1 stays below 2, where the floor is 0 or 1 and a comparison finds it without the
+// library call, whose latency would otherwise chain every sample to the one before.
+inline double wrapPhase (double advanced) noexcept
+{
+    if (advanced >= 0.0 && advanced < 2.0)
+        return advanced - (advanced >= 1.0 ? 1.0 : 0.0);
+
+    return advanced - std::floor (advanced);
+}
+
 template <bool usesOscillator, typename Kind>
 void runTonalFrame (const TonalFrame& frame, EffectSlot& slot, Kind& kind) noexcept
 {
     const auto length = (uint64_t) slot.resonatorLine[0].getLength();
     auto phase = slot.tonalPhase;
     auto index = slot.tonalIndex;
+    std::array<double, kChunkLength> phases {};
 
-    for (int i = 0; i < frame.numSamples; ++i)
+    for (int start = 0; start < frame.numSamples; start += kChunkLength)
     {
-        kind.startSample (index);
+        const auto n = std::min (kChunkLength, frame.numSamples - start);
+        kind.startChunk (index, n, length);
+
+        for (int i = 0; i < n; ++i)
+        {
+            phases[(size_t) i] = phase;
+            phase = wrapPhase (phase + frame.phaseIncrement);
+
+            if (++index == length)
+                index = 0;
+        }
 
         for (int channel = 0; channel < frame.numChannels; ++channel)
         {
-            double angle = 0.0;
+            auto* const samples = frame.channels[channel] + start;
+            const auto offset = frame.channelOffset[(size_t) channel];
 
-            if constexpr (usesOscillator)
-                angle = twoPi * (phase + frame.channelOffset[(size_t) channel]);
+            for (int i = 0; i < n; ++i)
+            {
+                double angle = 0.0;
 
-            auto& sample = frame.channels[channel][i];
-            const auto x = sample;
-            const auto e = kind.wet (channel, x, angle);
-            sample = clampToTwo (x + frame.amount * (e - x));
+                if constexpr (usesOscillator)
+                    angle = twoPi * (phases[(size_t) i] + offset);
+
+                const auto x = samples[i];
+                const auto e = kind.wet (channel, i, x, angle);
+                samples[i] = clampToTwo (x + frame.amount * (e - x));
+            }
         }
-
-        const auto advanced = phase + frame.phaseIncrement;
-        phase = advanced - std::floor (advanced);
-
-        if (++index == length)
-            index = 0;
     }
 
     slot.tonalPhase = phase;
@@ -442,9 +469,9 @@ struct RingMod
 {
     float shape;
 
-    void startSample (uint64_t) noexcept {}
+    void startChunk (uint64_t, int, uint64_t) noexcept {}
 
-    float wet (int, float x, double angle) const noexcept
+    float wet (int, int, float x, double angle) const noexcept
     {
         const auto s = (float) std::sin (angle);
         const auto carrier = s + shape * (std::tanh (5.0f * s) - s);
@@ -456,12 +483,12 @@ struct RingMod
 // silence silent, and a one-pole low-pass tames the folded edges.
 struct Wavefold
 {
-    std::array<float, 2>& toneState;
+    std::array<float, 2> toneState;   // a copy, kept in registers; stored back after the block
     float drive, bias, biasFold, coefficient;
 
-    void startSample (uint64_t) noexcept {}
+    void startChunk (uint64_t, int, uint64_t) noexcept {}
 
-    float wet (int channel, float x, double) noexcept
+    float wet (int channel, int, float x, double) noexcept
     {
         const auto difference = std::asin (std::sin (drive * x + bias)) - biasFold;
         const auto folded = (float) ((double) difference / pi);
@@ -471,30 +498,37 @@ struct Wavefold
     }
 };
 
-// A comb tuned by the pitch knob with a one-pole low-pass inside its feedback loop.
+// A comb tuned by the pitch knob with a one-pole low-pass inside its feedback loop. Both
+// channels read their lines at the same position, found once per sample.
 struct Resonator
 {
     std::array<DelayLine, 2>& lines;
-    std::array<float, 2>& toneState;
+    std::array<float, 2> toneState;   // a copy, kept in registers; stored back after the block
     double period;  // samples
     float feedback, coefficient;
 
-    float position = 0.0f;
-    int writeIndex = 0;
+    std::array<DelayLine::ReadPoint, kChunkLength> point {};
+    std::array<int, kChunkLength> writeIndex {};
 
-    void startSample (uint64_t index) noexcept
+    void startChunk (uint64_t index, int n, uint64_t length) noexcept
     {
-        writeIndex = (int) index;
-        position = (float) ((double) index - period);
+        for (size_t i = 0; i < (size_t) n; ++i)
+        {
+            writeIndex[i] = (int) index;
+            point[i] = lines[0].readPointFor ((float) ((double) index - period));
+
+            if (++index == length)
+                index = 0;
+        }
     }
 
-    float wet (int channel, float x, double) noexcept
+    float wet (int channel, int i, float x, double) noexcept
     {
         auto& line = lines[(size_t) channel];
         auto& state = toneState[(size_t) channel];
-        const auto r = line.readInterpolated (position);
+        const auto r = line.read (point[(size_t) i]);
         state += coefficient * (r - state);
-        line[writeIndex] = feedback * state + (1.0f - feedback) * x;
+        line[writeIndex[(size_t) i]] = feedback * state + (1.0f - feedback) * x;
         return state;
     }
 };
@@ -504,9 +538,9 @@ struct Orbit
 {
     float depth;
 
-    void startSample (uint64_t) noexcept {}
+    void startChunk (uint64_t, int, uint64_t) noexcept {}
 
-    float wet (int, float x, double angle) const noexcept
+    float wet (int, int, float x, double angle) const noexcept
     {
         const auto swing = (float) (0.5 + 0.5 * std::sin (angle));
         const auto gain = (1.0f - depth) + depth * swing;
@@ -560,6 +594,7 @@ void processTonalKind (juce::AudioBuffer<float>& block, EffectSlot& slot, Effect
                                 std::asin (std::sin (bias)),
                                 (float) (1.0 - std::exp (-1130.9733552923256 * std::pow (80.0, (double) k3) / sampleRate)) };
             runTonalFrame<false> (frame, slot, wavefold);
+            slot.toneState = wavefold.toneState;
             break;
         }
 
@@ -570,6 +605,7 @@ void processTonalKind (juce::AudioBuffer<float>& block, EffectSlot& slot, Effect
                                   0.96f * k2,
                                   (float) (1.0 - std::exp (-1884.9555921538758 * std::pow (40.0, 1.0 - (double) k3) / sampleRate)) };
             runTonalFrame<false> (frame, slot, resonator);
+            slot.toneState = resonator.toneState;
             break;
         }
 
