@@ -115,12 +115,7 @@ void runDelayLineFrame (const DelayFrame& frame, EffectSlot& slot, Kind& kind) n
         if constexpr (Kind::channelsIndependent)
         {
             for (int channel = 0; channel < frame.numChannels; ++channel)
-            {
-                auto* samples = frame.channels[channel] + start;
-
-                for (int i = 0; i < n; ++i)
-                    samples[i] = mix (samples[i], kind.wet (channel, i, samples[i]));
-            }
+                kind.runChannel (channel, frame.channels[channel] + start, n, mix);
         }
         else
         {
@@ -155,6 +150,22 @@ struct ChunkWritePositions
     }
 };
 
+// A chunk's read points, field by field so that loops filling them can be vectorised.
+struct ChunkReadPoints
+{
+    std::array<int, kChunkLength> index {}, next {};
+    ChunkValues fraction {};
+
+    void set (size_t i, DelayLine::ReadPoint point) noexcept
+    {
+        index[i] = point.index;
+        next[i] = point.next;
+        fraction[i] = point.fraction;
+    }
+
+    DelayLine::ReadPoint operator[] (size_t i) const noexcept { return { index[i], next[i], fraction[i] }; }
+};
+
 // Two heads swept in opposite directions by the LFO, cross-faded with square-root weights.
 // Both channels read at the same positions, so the heads' read points and weights are found
 // once per sample; the channel loops only interpolate, weigh and write.
@@ -165,15 +176,31 @@ struct Granular
     std::array<DelayLine, 2>& lines;
     float fs;
     float baseMs, spreadMs, feedback;
+    // Both heads stay far enough behind the write position that no read in a chunk reaches a
+    // sample written earlier in the same chunk (see readsOnlyOlderSamples).
+    bool headsBehindChunk;
 
     ChunkWritePositions writeIndex {};
-    std::array<DelayLine::ReadPoint, kChunkLength> pointA {}, pointB {};
+    ChunkReadPoints pointA {}, pointB {};
     ChunkValues gainA {}, gainB {}, normaliser {};
+
+    // A head reads 18 ms or more behind the write position (the base time) and less than a
+    // second (base plus 1.37 times the spread), so at any usual rate it cannot reach back into
+    // the chunk being written nor around the line into it. A margin of a few samples covers
+    // the rounding of the float positions.
+    static bool readsOnlyOlderSamples (float baseMs, float spreadMs, float fs, int length) noexcept
+    {
+        constexpr double margin = 4.0;
+        const auto nearest = (double) baseMs * fs / 1000.0;
+        const auto farthest = ((double) spreadMs * 1.37 + baseMs) * fs / 1000.0;
+        return nearest >= kChunkLength + margin && farthest <= length - kChunkLength - margin;
+    }
 
     void startChunk (const ChunkValues& lfo, int n, int firstWriteIndex, int length) noexcept
     {
         writeIndex = { firstWriteIndex, length };
         const auto& line = lines[0]; // both lines have the same length
+        ChunkValues positionA, positionB;
 
         for (size_t i = 0; i < (size_t) n; ++i)
         {
@@ -181,12 +208,72 @@ struct Granular
             const auto w = (float) writeIndex[(int) i];
             const auto timeA = (1.0f - v) * spreadMs * 1.37f + baseMs;
             const auto timeB = v * spreadMs + baseMs;
-            pointA[i] = line.readPointFor (w - timeA * fs / 1000.0f);
-            pointB[i] = line.readPointFor (w - timeB * fs / 1000.0f);
+            positionA[i] = w - timeA * fs / 1000.0f;
+            positionB[i] = w - timeB * fs / 1000.0f;
+        }
+
+        // Heads that stay within the line behind the write position are within one length of
+        // it either way: the wrap needs no check, and this loop vectorises.
+        if (headsBehindChunk)
+        {
+            for (size_t i = 0; i < (size_t) n; ++i)
+            {
+                pointA.set (i, line.readPointWithinOneLength (positionA[i]));
+                pointB.set (i, line.readPointWithinOneLength (positionB[i]));
+            }
+        }
+        else
+        {
+            for (size_t i = 0; i < (size_t) n; ++i)
+            {
+                pointA.set (i, line.readPointFor (positionA[i]));
+                pointB.set (i, line.readPointFor (positionB[i]));
+            }
+        }
+
+        for (size_t i = 0; i < (size_t) n; ++i)
+        {
+            const auto v = lfo[i];
             gainA[i] = std::sqrt (v);
             gainB[i] = std::sqrt (1.0f - v);
             normaliser[i] = std::max (gainA[i] + gainB[i], 0.001f);
         }
+    }
+
+    template <typename Mix>
+    void runChannel (int channel, float* samples, int n, const Mix& mix) noexcept
+    {
+        if (! headsBehindChunk)
+        {
+            for (int i = 0; i < n; ++i)
+                samples[i] = mix (samples[i], wet (channel, i, samples[i]));
+
+            return;
+        }
+
+        // The chunk's reads see only samples written before it, so they can all come first;
+        // the weighing and mixing then run as loops the compiler vectorises, and the writes
+        // follow. Each sample gets the same operations as in wet().
+        auto& line = lines[(size_t) channel];
+        ChunkValues readA, readB, grain, feed;
+
+        for (size_t i = 0; i < (size_t) n; ++i)
+        {
+            readA[i] = line.read (pointA[i]);
+            readB[i] = line.read (pointB[i]);
+        }
+
+        for (size_t i = 0; i < (size_t) n; ++i)
+            grain[i] = (readA[i] * gainA[i] + readB[i] * gainB[i]) / normaliser[i];
+
+        for (size_t i = 0; i < (size_t) n; ++i)
+        {
+            feed[i] = samples[i] + feedback * grain[i];
+            samples[i] = mix (samples[i], 0.72f * grain[i]);
+        }
+
+        for (int i = 0; i < n; ++i)
+            line[writeIndex[i]] = feed[(size_t) i];
     }
 
     float wet (int channel, int i, float x) noexcept
@@ -215,6 +302,13 @@ struct Delay
     void startChunk (const ChunkValues&, int, int firstWriteIndex, int length) noexcept
     {
         writeIndex = { firstWriteIndex, length };
+    }
+
+    template <typename Mix>
+    void runChannel (int channel, float* samples, int n, const Mix& mix) noexcept
+    {
+        for (int i = 0; i < n; ++i)
+            samples[i] = mix (samples[i], wet (channel, i, samples[i]));
     }
 
     float wet (int channel, int i, float x) noexcept
@@ -341,7 +435,10 @@ void processDelayLineKind (juce::AudioBuffer<float>& block, EffectSlot& slot, Ef
     {
         case EffectKind::granular:
         {
-            Granular granular { slot.delay, fs, 18.0f + 420.0f * k1, 4.0f + 180.0f * k2, 0.08f + 0.68f * k3 };
+            const auto baseMs = 18.0f + 420.0f * k1;
+            const auto spreadMs = 4.0f + 180.0f * k2;
+            Granular granular { slot.delay, fs, baseMs, spreadMs, 0.08f + 0.68f * k3,
+                                Granular::readsOnlyOlderSamples (baseMs, spreadMs, fs, slot.delay[0].getLength()) };
             runDelayLineFrame<true> (frame, slot, granular);
             break;
         }
