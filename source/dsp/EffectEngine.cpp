@@ -66,13 +66,20 @@ inline float clampToTwo (float y) noexcept
 // The block is taken in chunks: first the LFO over the chunk (the sine calls), then each
 // channel through it with no call in the loop. The channels share nothing but those per-sample
 // values, so visiting them channel by channel gives the same result as sample by sample; which
-// of the two a kind uses is a matter of speed ("channelsIndependent"): channel by channel keeps
-// each line's accesses together, sample by sample lets two per-channel recursions (smear's
-// one-pole) overlap. Lo-fi's one noise generator is drawn by channel 0 then channel 1 on every
+// order a kind uses is a matter of speed (its `visit`): a kind that runs a channel or the whole
+// chunk at once can split its work into loops that vectorise and let its two channels'
+// recursions overlap. Lo-fi's one noise generator is drawn by channel 0 then channel 1 on every
 // sample, so it must keep the interleaved order.
 
 constexpr int kChunkLength = 64;
 using ChunkValues = std::array<float, kChunkLength>;
+
+enum class Visit
+{
+    sampleBySample, // wet (channel, i, x) for each sample, both channels per sample
+    channelByChannel, // runChannel (channel, samples, n, mix) for each channel
+    wholeChunk      // runChunk (channels, numChannels, start, n, mix)
+};
 
 struct DelayFrame
 {
@@ -112,10 +119,14 @@ void runDelayLineFrame (const DelayFrame& frame, EffectSlot& slot, Kind& kind) n
 
         const auto mix = [amount = frame.amount] (float x, float e) { return clampToTwo (x + amount * (e - x)); };
 
-        if constexpr (Kind::channelsIndependent)
+        if constexpr (Kind::visit == Visit::channelByChannel)
         {
             for (int channel = 0; channel < frame.numChannels; ++channel)
                 kind.runChannel (channel, frame.channels[channel] + start, n, mix);
+        }
+        else if constexpr (Kind::visit == Visit::wholeChunk)
+        {
+            kind.runChunk (frame.channels, frame.numChannels, start, n, mix);
         }
         else
         {
@@ -171,7 +182,7 @@ struct ChunkReadPoints
 // once per sample; the channel loops only interpolate, weigh and write.
 struct Granular
 {
-    static constexpr bool channelsIndependent = true;
+    static constexpr Visit visit = Visit::channelByChannel;
 
     std::array<DelayLine, 2>& lines;
     float fs;
@@ -291,7 +302,7 @@ struct Granular
 // A feedback delay; channel 1 of a stereo block sits a little further back.
 struct Delay
 {
-    static constexpr bool channelsIndependent = true;
+    static constexpr Visit visit = Visit::channelByChannel;
 
     std::array<DelayLine, 2>& lines;
     std::array<float, 2> delaySamples;
@@ -324,7 +335,7 @@ struct Delay
 // Sample-and-hold with quantisation and a little xorshift noise; the lines are not used.
 struct LoFi
 {
-    static constexpr bool channelsIndependent = false;
+    static constexpr Visit visit = Visit::sampleBySample;
 
     std::array<float, 2>& heldSample;
     std::array<int, 2>& holdCountdown;
@@ -356,11 +367,10 @@ struct LoFi
 };
 
 // A modulated delay whose output is smoothed by a one-pole low-pass; the smoothed signal is
-// what feeds back. Both channels read at the same position, found once per sample. The
-// channels are visited sample by sample so that their two one-pole recursions overlap.
+// what feeds back. Both channels read at the same position, found once per sample.
 struct Smear
 {
-    static constexpr bool channelsIndependent = false;
+    static constexpr Visit visit = Visit::wholeChunk;
 
     std::array<DelayLine, 2>& lines;
     std::array<float, 2> smearState;   // a copy, kept in registers; stored back after the block
@@ -368,19 +378,117 @@ struct Smear
     float fixedMs;     // 22 + 260 k1
     float motionMs;    // 90 k2, scaled by the LFO
     float coefficient, feedback;
+    // The read stays far enough behind the write position that no read in a chunk reaches a
+    // sample written earlier in the same chunk, nor leaves one length (readsOnlyOlderSamples).
+    bool readBehindChunk;
 
     ChunkWritePositions writeIndex {};
-    std::array<DelayLine::ReadPoint, kChunkLength> point {};
+    ChunkReadPoints point {};
+
+    // The read lies 22 ms or more behind the write position and at most 372 ms, so at any
+    // usual rate it can reach neither back into the chunk being written nor around the line
+    // into it. A margin of a few samples covers the rounding of the float position.
+    static bool readsOnlyOlderSamples (float fixedMs, float motionMs, float fs, int length) noexcept
+    {
+        constexpr double margin = 4.0;
+        const auto nearest = (double) fixedMs * fs / 1000.0;
+        const auto farthest = ((double) fixedMs + motionMs) * fs / 1000.0;
+        return nearest >= kChunkLength + margin && farthest <= length - kChunkLength - margin;
+    }
 
     void startChunk (const ChunkValues& lfo, int n, int firstWriteIndex, int length) noexcept
     {
         writeIndex = { firstWriteIndex, length };
         const auto& line = lines[0]; // both lines have the same length
+        ChunkValues position;
 
         for (size_t i = 0; i < (size_t) n; ++i)
         {
             const auto timeMs = fixedMs + motionMs * lfo[i];
-            point[i] = line.readPointFor ((float) writeIndex[(int) i] - timeMs * fs / 1000.0f);
+            position[i] = (float) writeIndex[(int) i] - timeMs * fs / 1000.0f;
+        }
+
+        // Within one length either way: the wrap needs no check, and the loop vectorises.
+        if (readBehindChunk)
+        {
+            for (size_t i = 0; i < (size_t) n; ++i)
+                point.set (i, line.readPointWithinOneLength (position[i]));
+        }
+        else
+        {
+            for (size_t i = 0; i < (size_t) n; ++i)
+                point.set (i, line.readPointFor (position[i]));
+        }
+    }
+
+    template <typename Mix>
+    void runChunk (float* const* channels, int numChannels, int start, int n, const Mix& mix) noexcept
+    {
+        if (! readBehindChunk)
+        {
+            for (int i = 0; i < n; ++i)
+                for (int channel = 0; channel < numChannels; ++channel)
+                {
+                    auto& sample = channels[channel][start + i];
+                    sample = mix (sample, wet (channel, i, sample));
+                }
+
+            return;
+        }
+
+        // The chunk's reads see only samples written before it, so they come first. Then the
+        // two one-pole recursions run side by side, sample by sample, so that they overlap;
+        // the mix and the feedback values run as loops that vectorise, and the writes follow.
+        // Each sample sees the same operations as in wet().
+        std::array<ChunkValues, 2> smoothed;
+
+        for (int channel = 0; channel < numChannels; ++channel)
+            for (size_t i = 0; i < (size_t) n; ++i)
+                smoothed[(size_t) channel][i] = lines[(size_t) channel].read (point[i]);
+
+        if (numChannels == 2)
+        {
+            auto left = smearState[0], right = smearState[1];
+
+            for (size_t i = 0; i < (size_t) n; ++i)
+            {
+                left += coefficient * (smoothed[0][i] - left);
+                right += coefficient * (smoothed[1][i] - right);
+                smoothed[0][i] = left;
+                smoothed[1][i] = right;
+            }
+
+            smearState = { left, right };
+        }
+        else
+        {
+            auto state = smearState[0];
+
+            for (size_t i = 0; i < (size_t) n; ++i)
+            {
+                state += coefficient * (smoothed[0][i] - state);
+                smoothed[0][i] = state;
+            }
+
+            smearState[0] = state;
+        }
+
+        for (int channel = 0; channel < numChannels; ++channel)
+        {
+            auto* const samples = channels[channel] + start;
+            const auto& state = smoothed[(size_t) channel];
+            ChunkValues feed;
+
+            for (size_t i = 0; i < (size_t) n; ++i)
+            {
+                feed[i] = samples[i] + feedback * state[i];
+                samples[i] = mix (samples[i], 0.86f * state[i]);
+            }
+
+            auto& line = lines[(size_t) channel];
+
+            for (int i = 0; i < n; ++i)
+                line[writeIndex[i]] = feed[(size_t) i];
         }
     }
 
@@ -468,8 +576,11 @@ void processDelayLineKind (juce::AudioBuffer<float>& block, EffectSlot& slot, Ef
 
         case EffectKind::smear:
         {
-            Smear smear { slot.delay, slot.smearState, fs, 22.0f + 260.0f * k1, 90.0f * k2,
-                          0.004f + 0.04f * (1.0f - k2), 0.2f + 0.72f * k3 };
+            const auto fixedMs = 22.0f + 260.0f * k1;
+            const auto motionMs = 90.0f * k2;
+            Smear smear { slot.delay, slot.smearState, fs, fixedMs, motionMs,
+                          0.004f + 0.04f * (1.0f - k2), 0.2f + 0.72f * k3,
+                          Smear::readsOnlyOlderSamples (fixedMs, motionMs, fs, slot.delay[0].getLength()) };
             runDelayLineFrame<true> (frame, slot, smear);
             slot.smearState = smear.smearState;
             break;
