@@ -215,14 +215,17 @@ void MorselloAudioProcessor::finish (juce::AudioBuffer<float>& block) noexcept
     {
         const auto n = std::min (kFinishChunkLength, numSamples - start);
 
+        biteSmoother.fill (bite.data(), n);
+        toastSmoother.fill (drive.data(), n);
+        outputGainSmoother.fill (gain.data(), n);
+
         for (int i = 0; i < n; ++i)
         {
             fade = fadingOut ? std::max (fade - fadeOutStep, 0.0f)
                              : std::min (fade + fadeInStep, 1.0f);
 
-            bite[(size_t) i] = biteSmoother.getNextValue() * fade;
-            drive[(size_t) i] = toastSmoother.getNextValue() * 4.5f + 1.0f;
-            gain[(size_t) i] = outputGainSmoother.getNextValue();
+            bite[(size_t) i] *= fade;
+            drive[(size_t) i] = drive[(size_t) i] * 4.5f + 1.0f;
             peak[(size_t) i] = 0.0f;
         }
 
