@@ -14,6 +14,11 @@ float outputGainFor (float decibels) noexcept
 // Change of a snapshot entry beyond which the settings count as a jump (strictly greater).
 constexpr float kKindThreshold = 0.1f;
 constexpr float kKnobThreshold = 0.12f;
+
+// Samples per pass of the finishing stage; its per-sample values live on the stack.
+constexpr int kFinishChunkLength = 64;
+// The dry signal of a channel that has no dry copy.
+constexpr std::array<float, kFinishChunkLength> kSilence {};
 } // namespace
 
 void MorselloAudioProcessor::preparePipeline (double newSampleRate, int maximumBlockSize)
@@ -205,40 +210,91 @@ void MorselloAudioProcessor::finish (juce::AudioBuffer<float>& block) noexcept
 
     const auto fadeOutStep = (float) (1.0 / (sampleRate * 0.015));
     const auto fadeInStep = (float) (1.0 / (sampleRate * 0.12));
-
-    auto& fade = transition.fade;
-    auto& limiterGain = outputLimiter.gain;
+    const auto fadingOut = transition.pending;
     const auto release = outputLimiter.releaseCoefficient;
 
-    for (int i = 0; i < numSamples; ++i)
+    auto fade = transition.fade;
+    auto limiterGain = outputLimiter.gain;
+
+    // The block is finished in chunks, in passes that each do one kind of work: the ramps (no
+    // audio involved), then per channel the toast's tanh calls alone and the vectorisable mix,
+    // then the limiter's recursion over the channels' peaks. Every sample still sees the same
+    // operations in the same order as one sample-by-sample loop would give it.
+    std::array<float, kFinishChunkLength> bite, drive, gain, peak, limiter;
+
+    for (int start = 0; start < numSamples; start += kFinishChunkLength)
     {
-        fade = transition.pending ? std::max (fade - fadeOutStep, 0.0f)
-                                  : std::min (fade + fadeInStep, 1.0f);
+        const auto n = std::min (kFinishChunkLength, numSamples - start);
 
-        const auto bite = biteSmoother.getNextValue() * fade;
-        const auto drive = toastSmoother.getNextValue() * 4.5f + 1.0f;
-        const auto gain = outputGainSmoother.getNextValue();
+        biteSmoother.fill (bite.data(), n);
+        toastSmoother.fill (drive.data(), n);
+        outputGainSmoother.fill (gain.data(), n);
 
-        float peak = 0.0f;
+        for (int i = 0; i < n; ++i)
+        {
+            fade = fadingOut ? std::max (fade - fadeOutStep, 0.0f)
+                             : std::min (fade + fadeInStep, 1.0f);
+
+            bite[(size_t) i] *= fade;
+            drive[(size_t) i] = drive[(size_t) i] * 4.5f + 1.0f;
+            peak[(size_t) i] = 0.0f;
+        }
 
         for (int channel = 0; channel < numChannels; ++channel)
         {
-            const auto processed = channels[channel][i];
+            auto* const samples = channels[channel] + start;
             // A channel without a dry copy (more channels than prepared) mixes against silence.
-            const auto drySample = channel < dryChannels ? dry[channel][i] : 0.0f;
-            const auto mixed = (1.0f - bite) * drySample + (std::tanh (drive * processed) / drive) * bite;
-            const auto result = std::isfinite (mixed) ? mixed * gain : 0.0f;
+            const auto* const drySamples = channel < dryChannels ? dry[channel] + start : kSilence.data();
 
-            channels[channel][i] = result;
-            peak = std::max (peak, std::abs (result));
+            for (int i = 0; i < n; ++i)
+                samples[i] = std::tanh (drive[(size_t) i] * samples[i]);
+
+            for (int i = 0; i < n; ++i)
+            {
+                const auto s = (size_t) i;
+                const auto mixed = (1.0f - bite[s]) * drySamples[i] + (samples[i] / drive[s]) * bite[s];
+                // |mixed| <= the largest float is false for infinities and NaN alike.
+                const auto result = std::abs (mixed) <= std::numeric_limits<float>::max() ? mixed * gain[s] : 0.0f;
+
+                samples[i] = result;
+                peak[s] = std::max (peak[s], std::abs (result));
+            }
         }
 
-        const auto target = peak > kLimiterCeiling ? kLimiterCeiling / peak : 1.0f;
-        limiterGain = limiterGain > target ? target : (limiterGain - target) * release + target;
+        // Only the limiter's gain runs from sample to sample. When it already equals the
+        // target, (gain - target) * release + target is the target itself, so that case skips
+        // the arithmetic (and the recursion's latency). A chunk whose gains all stay at 1 has
+        // every sample within the ceiling already: multiplying by 1 and clamping change nothing.
+        bool limiting = false;
+
+        for (int i = 0; i < n; ++i)
+        {
+            const auto p = peak[(size_t) i];
+            const auto target = p > kLimiterCeiling ? kLimiterCeiling / p : 1.0f;
+
+            if (limiterGain > target)
+                limiterGain = target;
+            else if (limiterGain != target)
+                limiterGain = (limiterGain - target) * release + target;
+
+            limiter[(size_t) i] = limiterGain;
+            limiting = limiting || limiterGain != 1.0f;
+        }
+
+        if (! limiting)
+            continue;
 
         // ceiling / peak * peak can land one rounding step above the ceiling; the clamp keeps
         // the promise that nothing leaves above -1 dBFS.
         for (int channel = 0; channel < numChannels; ++channel)
-            channels[channel][i] = juce::jlimit (-kLimiterCeiling, kLimiterCeiling, channels[channel][i] * limiterGain);
+        {
+            auto* const samples = channels[channel] + start;
+
+            for (int i = 0; i < n; ++i)
+                samples[i] = juce::jlimit (-kLimiterCeiling, kLimiterCeiling, samples[i] * limiter[(size_t) i]);
+        }
     }
+
+    transition.fade = fade;
+    outputLimiter.gain = limiterGain;
 }

@@ -109,6 +109,20 @@ public:
         return current;
     }
 
+    // The next `count` values, as that many getNextValue() calls would give them; a ramp at
+    // rest skips the per-sample bookkeeping.
+    void fill (float* values, int count) noexcept
+    {
+        if (countdown <= 0)
+        {
+            std::fill (values, values + count, target);
+            return;
+        }
+
+        for (int i = 0; i < count; ++i)
+            values[i] = getNextValue();
+    }
+
     float getCurrentValue() const noexcept { return current; }
     float getTargetValue() const noexcept { return target; }
     bool isSmoothing() const noexcept { return countdown > 0; }

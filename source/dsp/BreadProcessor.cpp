@@ -59,26 +59,31 @@ BlockValues blockValuesFor (float k1, float k2, double sampleRate) noexcept
     return values;
 }
 
+constexpr int kChunkLength = 64;
+using ChunkModulation = std::array<float, kChunkLength>;
+using ChunkReadPoints = std::array<DelayLine::ReadPoint, kChunkLength>;
+
 // The shared frame: the oscillator and the write position advance on every sample whatever the
-// kind; `wet` gives the kind's wet value for one channel's sample. The block is taken in chunks,
-// the oscillator's sines first, so that no library call sits in the channel loops. The channels
+// kind; `startChunk` derives what both channels share over a chunk (the delay kinds' read
+// points) and `wet` gives the kind's wet value for one channel's sample at a position in the
+// chunk. The block is taken in chunks, the oscillator's sines first, so that no library call
+// sits in the channel loops. The channels
 // share nothing but the oscillator value and the write position, so the order in which their
 // samples are visited does not change a result; it only changes speed. Kinds that read and
 // write delay lines go channel by channel (each line's accesses stay together); the filter and
 // drive memories go sample by sample, so that the two channels' one-pole recursions overlap.
-template <bool usesOscillator, bool channelByChannel, typename Wet>
+template <bool usesOscillator, bool channelByChannel, typename StartChunk, typename Wet>
 void runFrame (float* const* channels, int numChannels, int numSamples, BreadState& state,
-               const BlockValues& values, float mix, Wet&& wet) noexcept
+               const BlockValues& values, float mix, StartChunk&& startChunk, Wet&& wet) noexcept
 {
-    constexpr int chunkLength = 64;
     const auto length = state.buffers[0].getLength();
     auto phase = state.lfoPhase;
     auto writeIndex = state.writeIndex;
-    std::array<float, chunkLength> modulation {};
+    ChunkModulation modulation {};
 
-    for (int start = 0; start < numSamples; start += chunkLength)
+    for (int start = 0; start < numSamples; start += kChunkLength)
     {
-        const auto n = std::min (chunkLength, numSamples - start);
+        const auto n = std::min (kChunkLength, numSamples - start);
 
         for (int i = 0; i < n; ++i)
         {
@@ -91,6 +96,8 @@ void runFrame (float* const* channels, int numChannels, int numSamples, BreadSta
                 phase -= 1.0;
         }
 
+        startChunk (modulation, n, writeIndex, length);
+
         if constexpr (channelByChannel)
         {
             for (int channel = 0; channel < numChannels; ++channel)
@@ -101,7 +108,7 @@ void runFrame (float* const* channels, int numChannels, int numSamples, BreadSta
                 for (int i = 0; i < n; ++i)
                 {
                     const auto x = samples[i];
-                    const auto w = wet (channel, x, modulation[(size_t) i], index);
+                    const auto w = wet (channel, x, i, index);
                     samples[i] = clampToTwo (x + (w - x) * mix);
 
                     if (++index == length)
@@ -119,7 +126,7 @@ void runFrame (float* const* channels, int numChannels, int numSamples, BreadSta
                 {
                     auto& sample = channels[channel][i];
                     const auto x = sample;
-                    const auto w = wet (channel, x, modulation[(size_t) (i - start)], index);
+                    const auto w = wet (channel, x, i - start, index);
                     sample = clampToTwo (x + (w - x) * mix);
                 }
 
@@ -154,6 +161,7 @@ void BreadProcessor::process (juce::AudioBuffer<float>& block, BreadState& state
     const auto numChannels = std::min (block.getNumChannels(), 2);
     const auto values = blockValuesFor (k1, k2, sampleRate);
     auto* const* channels = block.getArrayOfWritePointers();
+    const auto nothingShared = [] (const ChunkModulation&, int, int, int) {};
 
     switch (kind)
     {
@@ -163,8 +171,8 @@ void BreadProcessor::process (juce::AudioBuffer<float>& block, BreadState& state
             auto memory = state.filterMemory;
             const auto a = values.filterCoefficient;
 
-            runFrame<false, false> (channels, numChannels, numSamples, state, values, k3,
-                             [&] (int channel, float x, float, int)
+            runFrame<false, false> (channels, numChannels, numSamples, state, values, k3, nothingShared,
+                             [&] (int channel, float x, int, int)
                              {
                                  auto& lowPass = memory[(size_t) channel];
                                  lowPass += a * (x - lowPass);
@@ -184,8 +192,8 @@ void BreadProcessor::process (juce::AudioBuffer<float>& block, BreadState& state
             const auto g = values.driveSmoothing;
             const auto offsetShape = std::tanh (b * u);
 
-            runFrame<false, false> (channels, numChannels, numSamples, state, values, k3,
-                             [&] (int channel, float x, float, int)
+            runFrame<false, false> (channels, numChannels, numSamples, state, values, k3, nothingShared,
+                             [&] (int channel, float x, int, int)
                              {
                                  const auto shaped = (std::tanh ((x + b) * u) - offsetShape) / u;
                                  auto& smoothed = memory[(size_t) channel];
@@ -201,14 +209,27 @@ void BreadProcessor::process (juce::AudioBuffer<float>& block, BreadState& state
         {
             const auto fs = values.sampleRate;
             const auto baseDelayMs = values.chorusBaseDelayMs;
+            const auto& lines = state.buffers;
+            ChunkReadPoints points {};
 
+            // Both channels read at the same position, so it is wrapped once per sample. Read
+            // before writing, so the delay counts back from the sample about to be written.
             runFrame<true, true> (channels, numChannels, numSamples, state, values, k3,
-                            [&] (int channel, float x, float modulation, int writeIndex)
+                            [&] (const ChunkModulation& modulation, int n, int writeIndex, int length)
+                            {
+                                for (int i = 0; i < n; ++i)
+                                {
+                                    const auto delayMs = modulation[(size_t) i] * k2 * 5.0f + baseDelayMs;
+                                    points[(size_t) i] = lines[0].readPointFor ((float) writeIndex - fs * delayMs / 1000.0f);
+
+                                    if (++writeIndex == length)
+                                        writeIndex = 0;
+                                }
+                            },
+                            [&] (int channel, float x, int i, int writeIndex)
                             {
                                 auto& line = state.buffers[(size_t) channel];
-                                const auto delayMs = modulation * k2 * 5.0f + baseDelayMs;
-                                // Read before writing, so the delay counts back from the sample about to be written.
-                                const auto w = line.readInterpolated ((float) writeIndex - fs * delayMs / 1000.0f);
+                                const auto w = line.read (points[(size_t) i]);
                                 line[writeIndex] = x;
                                 return w;
                             });
@@ -219,12 +240,25 @@ void BreadProcessor::process (juce::AudioBuffer<float>& block, BreadState& state
         {
             const auto delaySamples = values.sampleRate * values.echoTimeSeconds;
             const auto feedback = values.echoFeedback;
+            const auto& lines = state.buffers;
+            ChunkReadPoints points {};
 
+            // Both channels read at the same position, so it is wrapped once per sample.
             runFrame<false, true> (channels, numChannels, numSamples, state, values, k3,
-                             [&] (int channel, float x, float, int writeIndex)
+                             [&] (const ChunkModulation&, int n, int writeIndex, int length)
+                             {
+                                 for (int i = 0; i < n; ++i)
+                                 {
+                                     points[(size_t) i] = lines[0].readPointFor ((float) writeIndex - delaySamples);
+
+                                     if (++writeIndex == length)
+                                         writeIndex = 0;
+                                 }
+                             },
+                             [&] (int channel, float x, int i, int writeIndex)
                              {
                                  auto& line = state.buffers[(size_t) channel];
-                                 const auto w = line.readInterpolated ((float) writeIndex - delaySamples);
+                                 const auto w = line.read (points[(size_t) i]);
                                  line[writeIndex] = x + feedback * w;
                                  return w;
                              });

@@ -64,13 +64,22 @@ inline float clampToTwo (float y) noexcept
 // the slot's lines.
 //
 // The block is taken in chunks: first the LFO over the chunk (the sine calls), then each
-// channel through it with no call in the loop. Kinds whose channels share nothing but those
-// per-sample values run channel by channel, which gives the same result as sample by sample;
-// lo-fi's one noise generator is drawn by channel 0 then channel 1 on every sample, so it keeps
-// the interleaved order.
+// channel through it with no call in the loop. The channels share nothing but those per-sample
+// values, so visiting them channel by channel gives the same result as sample by sample; which
+// order a kind uses is a matter of speed (its `visit`): a kind that runs a channel or the whole
+// chunk at once can split its work into loops that vectorise and let its two channels'
+// recursions overlap. Lo-fi's one noise generator is drawn by channel 0 then channel 1 on every
+// sample, so it must keep the interleaved order.
 
 constexpr int kChunkLength = 64;
 using ChunkValues = std::array<float, kChunkLength>;
+
+enum class Visit
+{
+    sampleBySample, // wet (channel, i, x) for each sample, both channels per sample
+    channelByChannel, // runChannel (channel, samples, n, mix) for each channel
+    wholeChunk      // runChunk (channels, numChannels, start, n, mix)
+};
 
 struct DelayFrame
 {
@@ -110,15 +119,14 @@ void runDelayLineFrame (const DelayFrame& frame, EffectSlot& slot, Kind& kind) n
 
         const auto mix = [amount = frame.amount] (float x, float e) { return clampToTwo (x + amount * (e - x)); };
 
-        if constexpr (Kind::channelsIndependent)
+        if constexpr (Kind::visit == Visit::channelByChannel)
         {
             for (int channel = 0; channel < frame.numChannels; ++channel)
-            {
-                auto* samples = frame.channels[channel] + start;
-
-                for (int i = 0; i < n; ++i)
-                    samples[i] = mix (samples[i], kind.wet (channel, i, samples[i]));
-            }
+                kind.runChannel (channel, frame.channels[channel] + start, n, mix);
+        }
+        else if constexpr (Kind::visit == Visit::wholeChunk)
+        {
+            kind.runChunk (frame.channels, frame.numChannels, start, n, mix);
         }
         else
         {
@@ -153,21 +161,57 @@ struct ChunkWritePositions
     }
 };
 
+// A chunk's read points, field by field so that loops filling them can be vectorised.
+struct ChunkReadPoints
+{
+    std::array<int, kChunkLength> index {}, next {};
+    ChunkValues fraction {};
+
+    void set (size_t i, DelayLine::ReadPoint point) noexcept
+    {
+        index[i] = point.index;
+        next[i] = point.next;
+        fraction[i] = point.fraction;
+    }
+
+    DelayLine::ReadPoint operator[] (size_t i) const noexcept { return { index[i], next[i], fraction[i] }; }
+};
+
 // Two heads swept in opposite directions by the LFO, cross-faded with square-root weights.
+// Both channels read at the same positions, so the heads' read points and weights are found
+// once per sample; the channel loops only interpolate, weigh and write.
 struct Granular
 {
-    static constexpr bool channelsIndependent = true;
+    static constexpr Visit visit = Visit::channelByChannel;
 
     std::array<DelayLine, 2>& lines;
     float fs;
     float baseMs, spreadMs, feedback;
+    // Both heads stay far enough behind the write position that no read in a chunk reaches a
+    // sample written earlier in the same chunk (see readsOnlyOlderSamples).
+    bool headsBehindChunk;
 
     ChunkWritePositions writeIndex {};
-    ChunkValues positionA {}, positionB {}, gainA {}, gainB {}, normaliser {};
+    ChunkReadPoints pointA {}, pointB {};
+    ChunkValues gainA {}, gainB {}, normaliser {};
+
+    // A head reads 18 ms or more behind the write position (the base time) and less than a
+    // second (base plus 1.37 times the spread), so at any usual rate it cannot reach back into
+    // the chunk being written nor around the line into it. A margin of a few samples covers
+    // the rounding of the float positions.
+    static bool readsOnlyOlderSamples (float baseMs, float spreadMs, float fs, int length) noexcept
+    {
+        constexpr double margin = 4.0;
+        const auto nearest = (double) baseMs * fs / 1000.0;
+        const auto farthest = ((double) spreadMs * 1.37 + baseMs) * fs / 1000.0;
+        return nearest >= kChunkLength + margin && farthest <= length - kChunkLength - margin;
+    }
 
     void startChunk (const ChunkValues& lfo, int n, int firstWriteIndex, int length) noexcept
     {
         writeIndex = { firstWriteIndex, length };
+        const auto& line = lines[0]; // both lines have the same length
+        ChunkValues positionA, positionB;
 
         for (size_t i = 0; i < (size_t) n; ++i)
         {
@@ -177,18 +221,78 @@ struct Granular
             const auto timeB = v * spreadMs + baseMs;
             positionA[i] = w - timeA * fs / 1000.0f;
             positionB[i] = w - timeB * fs / 1000.0f;
+        }
+
+        // Heads that stay within the line behind the write position are within one length of
+        // it either way: the wrap needs no check, and this loop vectorises.
+        if (headsBehindChunk)
+        {
+            for (size_t i = 0; i < (size_t) n; ++i)
+            {
+                pointA.set (i, line.readPointWithinOneLength (positionA[i]));
+                pointB.set (i, line.readPointWithinOneLength (positionB[i]));
+            }
+        }
+        else
+        {
+            for (size_t i = 0; i < (size_t) n; ++i)
+            {
+                pointA.set (i, line.readPointFor (positionA[i]));
+                pointB.set (i, line.readPointFor (positionB[i]));
+            }
+        }
+
+        for (size_t i = 0; i < (size_t) n; ++i)
+        {
+            const auto v = lfo[i];
             gainA[i] = std::sqrt (v);
             gainB[i] = std::sqrt (1.0f - v);
             normaliser[i] = std::max (gainA[i] + gainB[i], 0.001f);
         }
     }
 
+    template <typename Mix>
+    void runChannel (int channel, float* samples, int n, const Mix& mix) noexcept
+    {
+        if (! headsBehindChunk)
+        {
+            for (int i = 0; i < n; ++i)
+                samples[i] = mix (samples[i], wet (channel, i, samples[i]));
+
+            return;
+        }
+
+        // The chunk's reads see only samples written before it, so they can all come first;
+        // the weighing and mixing then run as loops the compiler vectorises, and the writes
+        // follow. Each sample gets the same operations as in wet().
+        auto& line = lines[(size_t) channel];
+        ChunkValues readA, readB, grain, feed;
+
+        for (size_t i = 0; i < (size_t) n; ++i)
+        {
+            readA[i] = line.read (pointA[i]);
+            readB[i] = line.read (pointB[i]);
+        }
+
+        for (size_t i = 0; i < (size_t) n; ++i)
+            grain[i] = (readA[i] * gainA[i] + readB[i] * gainB[i]) / normaliser[i];
+
+        for (size_t i = 0; i < (size_t) n; ++i)
+        {
+            feed[i] = samples[i] + feedback * grain[i];
+            samples[i] = mix (samples[i], 0.72f * grain[i]);
+        }
+
+        for (int i = 0; i < n; ++i)
+            line[writeIndex[i]] = feed[(size_t) i];
+    }
+
     float wet (int channel, int i, float x) noexcept
     {
         auto& line = lines[(size_t) channel];
         const auto s = (size_t) i;
-        const auto rA = line.readInterpolated (positionA[s]);
-        const auto rB = line.readInterpolated (positionB[s]);
+        const auto rA = line.read (pointA[s]);
+        const auto rB = line.read (pointB[s]);
         const auto g = (rA * gainA[s] + rB * gainB[s]) / normaliser[s];
         line[writeIndex[i]] = x + feedback * g;
         return 0.72f * g;
@@ -198,7 +302,7 @@ struct Granular
 // A feedback delay; channel 1 of a stereo block sits a little further back.
 struct Delay
 {
-    static constexpr bool channelsIndependent = true;
+    static constexpr Visit visit = Visit::channelByChannel;
 
     std::array<DelayLine, 2>& lines;
     std::array<float, 2> delaySamples;
@@ -209,6 +313,13 @@ struct Delay
     void startChunk (const ChunkValues&, int, int firstWriteIndex, int length) noexcept
     {
         writeIndex = { firstWriteIndex, length };
+    }
+
+    template <typename Mix>
+    void runChannel (int channel, float* samples, int n, const Mix& mix) noexcept
+    {
+        for (int i = 0; i < n; ++i)
+            samples[i] = mix (samples[i], wet (channel, i, samples[i]));
     }
 
     float wet (int channel, int i, float x) noexcept
@@ -224,7 +335,7 @@ struct Delay
 // Sample-and-hold with quantisation and a little xorshift noise; the lines are not used.
 struct LoFi
 {
-    static constexpr bool channelsIndependent = false;
+    static constexpr Visit visit = Visit::sampleBySample;
 
     std::array<float, 2>& heldSample;
     std::array<int, 2>& holdCountdown;
@@ -256,29 +367,128 @@ struct LoFi
 };
 
 // A modulated delay whose output is smoothed by a one-pole low-pass; the smoothed signal is
-// what feeds back.
+// what feeds back. Both channels read at the same position, found once per sample.
 struct Smear
 {
-    static constexpr bool channelsIndependent = true;
+    static constexpr Visit visit = Visit::wholeChunk;
 
     std::array<DelayLine, 2>& lines;
-    std::array<float, 2>& smearState;
+    std::array<float, 2> smearState;   // a copy, kept in registers; stored back after the block
     float fs;
     float fixedMs;     // 22 + 260 k1
     float motionMs;    // 90 k2, scaled by the LFO
     float coefficient, feedback;
+    // The read stays far enough behind the write position that no read in a chunk reaches a
+    // sample written earlier in the same chunk, nor leaves one length (readsOnlyOlderSamples).
+    bool readBehindChunk;
 
     ChunkWritePositions writeIndex {};
-    ChunkValues position {};
+    ChunkReadPoints point {};
+
+    // The read lies 22 ms or more behind the write position and at most 372 ms, so at any
+    // usual rate it can reach neither back into the chunk being written nor around the line
+    // into it. A margin of a few samples covers the rounding of the float position.
+    static bool readsOnlyOlderSamples (float fixedMs, float motionMs, float fs, int length) noexcept
+    {
+        constexpr double margin = 4.0;
+        const auto nearest = (double) fixedMs * fs / 1000.0;
+        const auto farthest = ((double) fixedMs + motionMs) * fs / 1000.0;
+        return nearest >= kChunkLength + margin && farthest <= length - kChunkLength - margin;
+    }
 
     void startChunk (const ChunkValues& lfo, int n, int firstWriteIndex, int length) noexcept
     {
         writeIndex = { firstWriteIndex, length };
+        const auto& line = lines[0]; // both lines have the same length
+        ChunkValues position;
 
         for (size_t i = 0; i < (size_t) n; ++i)
         {
             const auto timeMs = fixedMs + motionMs * lfo[i];
             position[i] = (float) writeIndex[(int) i] - timeMs * fs / 1000.0f;
+        }
+
+        // Within one length either way: the wrap needs no check, and the loop vectorises.
+        if (readBehindChunk)
+        {
+            for (size_t i = 0; i < (size_t) n; ++i)
+                point.set (i, line.readPointWithinOneLength (position[i]));
+        }
+        else
+        {
+            for (size_t i = 0; i < (size_t) n; ++i)
+                point.set (i, line.readPointFor (position[i]));
+        }
+    }
+
+    template <typename Mix>
+    void runChunk (float* const* channels, int numChannels, int start, int n, const Mix& mix) noexcept
+    {
+        if (! readBehindChunk)
+        {
+            for (int i = 0; i < n; ++i)
+                for (int channel = 0; channel < numChannels; ++channel)
+                {
+                    auto& sample = channels[channel][start + i];
+                    sample = mix (sample, wet (channel, i, sample));
+                }
+
+            return;
+        }
+
+        // The chunk's reads see only samples written before it, so they come first. Then the
+        // two one-pole recursions run side by side, sample by sample, so that they overlap;
+        // the mix and the feedback values run as loops that vectorise, and the writes follow.
+        // Each sample sees the same operations as in wet().
+        std::array<ChunkValues, 2> smoothed;
+
+        for (int channel = 0; channel < numChannels; ++channel)
+            for (size_t i = 0; i < (size_t) n; ++i)
+                smoothed[(size_t) channel][i] = lines[(size_t) channel].read (point[i]);
+
+        if (numChannels == 2)
+        {
+            auto left = smearState[0], right = smearState[1];
+
+            for (size_t i = 0; i < (size_t) n; ++i)
+            {
+                left += coefficient * (smoothed[0][i] - left);
+                right += coefficient * (smoothed[1][i] - right);
+                smoothed[0][i] = left;
+                smoothed[1][i] = right;
+            }
+
+            smearState = { left, right };
+        }
+        else
+        {
+            auto state = smearState[0];
+
+            for (size_t i = 0; i < (size_t) n; ++i)
+            {
+                state += coefficient * (smoothed[0][i] - state);
+                smoothed[0][i] = state;
+            }
+
+            smearState[0] = state;
+        }
+
+        for (int channel = 0; channel < numChannels; ++channel)
+        {
+            auto* const samples = channels[channel] + start;
+            const auto& state = smoothed[(size_t) channel];
+            ChunkValues feed;
+
+            for (size_t i = 0; i < (size_t) n; ++i)
+            {
+                feed[i] = samples[i] + feedback * state[i];
+                samples[i] = mix (samples[i], 0.86f * state[i]);
+            }
+
+            auto& line = lines[(size_t) channel];
+
+            for (int i = 0; i < n; ++i)
+                line[writeIndex[i]] = feed[(size_t) i];
         }
     }
 
@@ -286,7 +496,7 @@ struct Smear
     {
         auto& line = lines[(size_t) channel];
         auto& state = smearState[(size_t) channel];
-        const auto r = line.readInterpolated (position[(size_t) i]);
+        const auto r = line.read (point[(size_t) i]);
         state += coefficient * (r - state);
         line[writeIndex[i]] = x + feedback * state;
         return 0.86f * state;
@@ -333,7 +543,10 @@ void processDelayLineKind (juce::AudioBuffer<float>& block, EffectSlot& slot, Ef
     {
         case EffectKind::granular:
         {
-            Granular granular { slot.delay, fs, 18.0f + 420.0f * k1, 4.0f + 180.0f * k2, 0.08f + 0.68f * k3 };
+            const auto baseMs = 18.0f + 420.0f * k1;
+            const auto spreadMs = 4.0f + 180.0f * k2;
+            Granular granular { slot.delay, fs, baseMs, spreadMs, 0.08f + 0.68f * k3,
+                                Granular::readsOnlyOlderSamples (baseMs, spreadMs, fs, slot.delay[0].getLength()) };
             runDelayLineFrame<true> (frame, slot, granular);
             break;
         }
@@ -363,9 +576,13 @@ void processDelayLineKind (juce::AudioBuffer<float>& block, EffectSlot& slot, Ef
 
         case EffectKind::smear:
         {
-            Smear smear { slot.delay, slot.smearState, fs, 22.0f + 260.0f * k1, 90.0f * k2,
-                          0.004f + 0.04f * (1.0f - k2), 0.2f + 0.72f * k3 };
+            const auto fixedMs = 22.0f + 260.0f * k1;
+            const auto motionMs = 90.0f * k2;
+            Smear smear { slot.delay, slot.smearState, fs, fixedMs, motionMs,
+                          0.004f + 0.04f * (1.0f - k2), 0.2f + 0.72f * k3,
+                          Smear::readsOnlyOlderSamples (fixedMs, motionMs, fs, slot.delay[0].getLength()) };
             runDelayLineFrame<true> (frame, slot, smear);
+            slot.smearState = smear.smearState;
             break;
         }
 
@@ -382,6 +599,12 @@ void processDelayLineKind (juce::AudioBuffer<float>& block, EffectSlot& slot, Ef
 //==============================================================================
 // Tonal kinds: one oscillator phase and one resonator write position per slot, both advanced
 // on every sample; `wet` gets the channel's oscillator angle (channel 1 may run ahead).
+//
+// As with the delay-line kinds, the block is taken in chunks: first the phases and write
+// positions of the chunk (with the phase's floor call), then each channel through it. The
+// channels share nothing but those per-sample values (each has its own one-pole state and comb
+// line), so channel by channel gives the same result as sample by sample, with fewer values to
+// keep across the maths calls in the channel loop.
 
 struct TonalFrame
 {
@@ -393,35 +616,56 @@ struct TonalFrame
     std::array<double, 2> channelOffset;   // in cycles
 };
 
+// advanced - floor (advanced), the phase's wrap into [0, 1). A phase below 1 plus an increment
+// below 1 stays below 2, where the floor is 0 or 1 and a comparison finds it without the
+// library call, whose latency would otherwise chain every sample to the one before.
+inline double wrapPhase (double advanced) noexcept
+{
+    if (advanced >= 0.0 && advanced < 2.0)
+        return advanced - (advanced >= 1.0 ? 1.0 : 0.0);
+
+    return advanced - std::floor (advanced);
+}
+
 template <bool usesOscillator, typename Kind>
 void runTonalFrame (const TonalFrame& frame, EffectSlot& slot, Kind& kind) noexcept
 {
     const auto length = (uint64_t) slot.resonatorLine[0].getLength();
     auto phase = slot.tonalPhase;
     auto index = slot.tonalIndex;
+    std::array<double, kChunkLength> phases {};
 
-    for (int i = 0; i < frame.numSamples; ++i)
+    for (int start = 0; start < frame.numSamples; start += kChunkLength)
     {
-        kind.startSample (index);
+        const auto n = std::min (kChunkLength, frame.numSamples - start);
+        kind.startChunk (index, n, length);
+
+        for (int i = 0; i < n; ++i)
+        {
+            phases[(size_t) i] = phase;
+            phase = wrapPhase (phase + frame.phaseIncrement);
+
+            if (++index == length)
+                index = 0;
+        }
 
         for (int channel = 0; channel < frame.numChannels; ++channel)
         {
-            double angle = 0.0;
+            auto* const samples = frame.channels[channel] + start;
+            const auto offset = frame.channelOffset[(size_t) channel];
 
-            if constexpr (usesOscillator)
-                angle = twoPi * (phase + frame.channelOffset[(size_t) channel]);
+            for (int i = 0; i < n; ++i)
+            {
+                double angle = 0.0;
 
-            auto& sample = frame.channels[channel][i];
-            const auto x = sample;
-            const auto e = kind.wet (channel, x, angle);
-            sample = clampToTwo (x + frame.amount * (e - x));
+                if constexpr (usesOscillator)
+                    angle = twoPi * (phases[(size_t) i] + offset);
+
+                const auto x = samples[i];
+                const auto e = kind.wet (channel, i, x, angle);
+                samples[i] = clampToTwo (x + frame.amount * (e - x));
+            }
         }
-
-        const auto advanced = phase + frame.phaseIncrement;
-        phase = advanced - std::floor (advanced);
-
-        if (++index == length)
-            index = 0;
     }
 
     slot.tonalPhase = phase;
@@ -433,9 +677,9 @@ struct RingMod
 {
     float shape;
 
-    void startSample (uint64_t) noexcept {}
+    void startChunk (uint64_t, int, uint64_t) noexcept {}
 
-    float wet (int, float x, double angle) const noexcept
+    float wet (int, int, float x, double angle) const noexcept
     {
         const auto s = (float) std::sin (angle);
         const auto carrier = s + shape * (std::tanh (5.0f * s) - s);
@@ -447,12 +691,12 @@ struct RingMod
 // silence silent, and a one-pole low-pass tames the folded edges.
 struct Wavefold
 {
-    std::array<float, 2>& toneState;
+    std::array<float, 2> toneState;   // a copy, kept in registers; stored back after the block
     float drive, bias, biasFold, coefficient;
 
-    void startSample (uint64_t) noexcept {}
+    void startChunk (uint64_t, int, uint64_t) noexcept {}
 
-    float wet (int channel, float x, double) noexcept
+    float wet (int channel, int, float x, double) noexcept
     {
         const auto difference = std::asin (std::sin (drive * x + bias)) - biasFold;
         const auto folded = (float) ((double) difference / pi);
@@ -462,30 +706,37 @@ struct Wavefold
     }
 };
 
-// A comb tuned by the pitch knob with a one-pole low-pass inside its feedback loop.
+// A comb tuned by the pitch knob with a one-pole low-pass inside its feedback loop. Both
+// channels read their lines at the same position, found once per sample.
 struct Resonator
 {
     std::array<DelayLine, 2>& lines;
-    std::array<float, 2>& toneState;
+    std::array<float, 2> toneState;   // a copy, kept in registers; stored back after the block
     double period;  // samples
     float feedback, coefficient;
 
-    float position = 0.0f;
-    int writeIndex = 0;
+    std::array<DelayLine::ReadPoint, kChunkLength> point {};
+    std::array<int, kChunkLength> writeIndex {};
 
-    void startSample (uint64_t index) noexcept
+    void startChunk (uint64_t index, int n, uint64_t length) noexcept
     {
-        writeIndex = (int) index;
-        position = (float) ((double) index - period);
+        for (size_t i = 0; i < (size_t) n; ++i)
+        {
+            writeIndex[i] = (int) index;
+            point[i] = lines[0].readPointFor ((float) ((double) index - period));
+
+            if (++index == length)
+                index = 0;
+        }
     }
 
-    float wet (int channel, float x, double) noexcept
+    float wet (int channel, int i, float x, double) noexcept
     {
         auto& line = lines[(size_t) channel];
         auto& state = toneState[(size_t) channel];
-        const auto r = line.readInterpolated (position);
+        const auto r = line.read (point[(size_t) i]);
         state += coefficient * (r - state);
-        line[writeIndex] = feedback * state + (1.0f - feedback) * x;
+        line[writeIndex[(size_t) i]] = feedback * state + (1.0f - feedback) * x;
         return state;
     }
 };
@@ -495,9 +746,9 @@ struct Orbit
 {
     float depth;
 
-    void startSample (uint64_t) noexcept {}
+    void startChunk (uint64_t, int, uint64_t) noexcept {}
 
-    float wet (int, float x, double angle) const noexcept
+    float wet (int, int, float x, double angle) const noexcept
     {
         const auto swing = (float) (0.5 + 0.5 * std::sin (angle));
         const auto gain = (1.0f - depth) + depth * swing;
@@ -551,6 +802,7 @@ void processTonalKind (juce::AudioBuffer<float>& block, EffectSlot& slot, Effect
                                 std::asin (std::sin (bias)),
                                 (float) (1.0 - std::exp (-1130.9733552923256 * std::pow (80.0, (double) k3) / sampleRate)) };
             runTonalFrame<false> (frame, slot, wavefold);
+            slot.toneState = wavefold.toneState;
             break;
         }
 
@@ -561,6 +813,7 @@ void processTonalKind (juce::AudioBuffer<float>& block, EffectSlot& slot, Effect
                                   0.96f * k2,
                                   (float) (1.0 - std::exp (-1884.9555921538758 * std::pow (40.0, 1.0 - (double) k3) / sampleRate)) };
             runTonalFrame<false> (frame, slot, resonator);
+            slot.toneState = resonator.toneState;
             break;
         }
 

@@ -133,7 +133,10 @@ TEST_P (ClampedKind, MatchesThePerSampleFormulasAtEveryRateAndBlockSize)
         float k1, k2, k3, amount;
     };
 
-    for (const auto sampleRate : { 44100.0, 48000.0, 96000.0 })
+    // At 1 kHz the first knobs bring the granular heads and the smear read within a chunk of
+    // the write position, so the engine takes its sample-by-sample path instead of reading a
+    // chunk first.
+    for (const auto sampleRate : { 1000.0, 44100.0, 48000.0, 96000.0 })
     {
         for (const auto knobs : { Knobs { 0.05f, 0.15f, 0.9f, 1.0f }, Knobs { 0.43f, 0.81f, 0.37f, 0.66f } })
         {
