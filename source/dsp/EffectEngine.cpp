@@ -107,7 +107,15 @@ void runDelayLineFrame (const DelayFrame& frame, EffectSlot& slot, Kind& kind) n
             // Delay and lo-fi never look at the LFO, so its sine is only taken where it is
             // used; the phase advances either way.
             if constexpr (usesLfo)
-                lfo[(size_t) i] = (float) (0.5 + 0.5 * std::sin (twoPi * phase));
+            {
+                const auto v = (float) (0.5 + 0.5 * std::sin (twoPi * phase));
+                lfo[(size_t) i] = v;
+
+                // Work that depends only on this sample's LFO value runs here, where its latency
+                // hides behind the next sine call's instead of forming a chain of its own.
+                if constexpr (Kind::usesSineLoop)
+                    kind.alongsideSine ((size_t) i, v);
+            }
 
             phase += frame.phaseIncrement;
 
@@ -159,6 +167,14 @@ struct ChunkWritePositions
         const auto index = first + i;
         return index >= length ? index - length : index;
     }
+
+    // Writes a chunk's values at its positions: at most two runs of consecutive samples.
+    void store (DelayLine& line, const ChunkValues& values, int n) const noexcept
+    {
+        const auto beforeEnd = std::min (n, length - first);
+        std::copy (values.begin(), values.begin() + beforeEnd, &line[first]);
+        std::copy (values.begin() + beforeEnd, values.begin() + n, &line[0]);
+    }
 };
 
 // A chunk's read points, field by field so that loops filling them can be vectorised.
@@ -183,6 +199,7 @@ struct ChunkReadPoints
 struct Granular
 {
     static constexpr Visit visit = Visit::channelByChannel;
+    static constexpr bool usesSineLoop = true;
 
     std::array<DelayLine, 2>& lines;
     float fs;
@@ -205,6 +222,14 @@ struct Granular
         const auto nearest = (double) baseMs * fs / 1000.0;
         const auto farthest = ((double) spreadMs * 1.37 + baseMs) * fs / 1000.0;
         return nearest >= kChunkLength + margin && farthest <= length - kChunkLength - margin;
+    }
+
+    // The weights need only the LFO value; their square roots run between the sine calls.
+    void alongsideSine (size_t i, float v) noexcept
+    {
+        gainA[i] = std::sqrt (v);
+        gainB[i] = std::sqrt (1.0f - v);
+        normaliser[i] = std::max (gainA[i] + gainB[i], 0.001f);
     }
 
     void startChunk (const ChunkValues& lfo, int n, int firstWriteIndex, int length) noexcept
@@ -241,14 +266,6 @@ struct Granular
                 pointB.set (i, line.readPointFor (positionB[i]));
             }
         }
-
-        for (size_t i = 0; i < (size_t) n; ++i)
-        {
-            const auto v = lfo[i];
-            gainA[i] = std::sqrt (v);
-            gainB[i] = std::sqrt (1.0f - v);
-            normaliser[i] = std::max (gainA[i] + gainB[i], 0.001f);
-        }
     }
 
     template <typename Mix>
@@ -283,8 +300,7 @@ struct Granular
             samples[i] = mix (samples[i], 0.72f * grain[i]);
         }
 
-        for (int i = 0; i < n; ++i)
-            line[writeIndex[i]] = feed[(size_t) i];
+        writeIndex.store (line, feed, n);
     }
 
     float wet (int channel, int i, float x) noexcept
@@ -303,6 +319,7 @@ struct Granular
 struct Delay
 {
     static constexpr Visit visit = Visit::channelByChannel;
+    static constexpr bool usesSineLoop = false;
 
     std::array<DelayLine, 2>& lines;
     std::array<float, 2> delaySamples;
@@ -336,6 +353,7 @@ struct Delay
 struct LoFi
 {
     static constexpr Visit visit = Visit::sampleBySample;
+    static constexpr bool usesSineLoop = false;
 
     std::array<float, 2>& heldSample;
     std::array<int, 2>& holdCountdown;
@@ -371,6 +389,7 @@ struct LoFi
 struct Smear
 {
     static constexpr Visit visit = Visit::wholeChunk;
+    static constexpr bool usesSineLoop = false;
 
     std::array<DelayLine, 2>& lines;
     std::array<float, 2> smearState;   // a copy, kept in registers; stored back after the block
@@ -485,10 +504,7 @@ struct Smear
                 samples[i] = mix (samples[i], 0.86f * state[i]);
             }
 
-            auto& line = lines[(size_t) channel];
-
-            for (int i = 0; i < n; ++i)
-                line[writeIndex[i]] = feed[(size_t) i];
+            writeIndex.store (lines[(size_t) channel], feed, n);
         }
     }
 
