@@ -157,6 +157,60 @@ void runDelayLineFrame (const DelayFrame& frame, EffectSlot& slot, Kind& kind) n
     slot.writeIndex = writeIndex;
 }
 
+// The same frame for a kind whose chunks end in a recursion (a one-pole filter) and whose reads
+// never reach a sample written in the same chunk. A chunk's reads come first (`readChunk`); its
+// recursion then runs one step per sample inside the next chunk's sine loop (`filterStep`),
+// where the sine calls' latency and the recursion's overlap instead of following each other;
+// `finishChunk` takes any steps left, mixes and writes. Each chunk still reads after the one
+// before has written and writes after its own reads, so every sample sees what the plain order
+// gives.
+template <typename Kind>
+void runOverlappedFrame (const DelayFrame& frame, EffectSlot& slot, Kind& kind) noexcept
+{
+    const auto length = slot.delay[0].getLength();
+    const auto mix = [amount = frame.amount] (float x, float e) { return clampToTwo (x + amount * (e - x)); };
+    auto phase = slot.lfoPhase;
+    auto writeIndex = slot.writeIndex;
+    ChunkValues lfo {};
+    int pendingStart = 0, pendingLength = 0;
+
+    for (int start = 0; start < frame.numSamples; start += kChunkLength)
+    {
+        const auto n = std::min (kChunkLength, frame.numSamples - start);
+        const auto overlapped = std::min (n, pendingLength);
+
+        for (int i = 0; i < n; ++i)
+        {
+            lfo[(size_t) i] = (float) (0.5 + 0.5 * std::sin (twoPi * phase));
+            phase += frame.phaseIncrement;
+
+            if (phase >= 1.0)
+                phase -= 1.0;
+
+            if (i < overlapped)
+                kind.filterStep ((size_t) i);
+        }
+
+        if (pendingLength > 0)
+            kind.finishChunk (frame.channels, frame.numChannels, pendingStart, pendingLength, overlapped, mix);
+
+        kind.readChunk (lfo, n, writeIndex, length);
+        pendingStart = start;
+        pendingLength = n;
+
+        writeIndex += n;
+
+        if (writeIndex >= length)
+            writeIndex -= length;
+    }
+
+    if (pendingLength > 0)
+        kind.finishChunk (frame.channels, frame.numChannels, pendingStart, pendingLength, 0, mix);
+
+    slot.lfoPhase = phase;
+    slot.writeIndex = writeIndex;
+}
+
 // Write positions of a chunk's samples, wrapping at the line's end.
 struct ChunkWritePositions
 {
@@ -427,9 +481,9 @@ struct Smear
             position[i] = (float) writeIndex[(int) i] - timeMs * fs / 1000.0f;
         }
 
-        // Within one length either way: the wrap needs no check, and the loop vectorises.
         if (readBehindChunk)
         {
+            // Within one length either way: the wrap needs no check, and the loop vectorises.
             for (size_t i = 0; i < (size_t) n; ++i)
                 point.set (i, line.readPointWithinOneLength (position[i]));
         }
@@ -440,57 +494,50 @@ struct Smear
         }
     }
 
+    // Sample by sample, both channels per sample: the path for reads that may reach into the
+    // chunk being written (runOverlappedFrame takes the others).
     template <typename Mix>
     void runChunk (float* const* channels, int numChannels, int start, int n, const Mix& mix) noexcept
     {
-        if (! readBehindChunk)
-        {
-            for (int i = 0; i < n; ++i)
-                for (int channel = 0; channel < numChannels; ++channel)
-                {
-                    auto& sample = channels[channel][start + i];
-                    sample = mix (sample, wet (channel, i, sample));
-                }
-
-            return;
-        }
-
-        // The chunk's reads see only samples written before it, so they come first. Then the
-        // two one-pole recursions run side by side, sample by sample, so that they overlap;
-        // the mix and the feedback values run as loops that vectorise, and the writes follow.
-        // Each sample sees the same operations as in wet().
-        std::array<ChunkValues, 2> smoothed;
-
-        for (int channel = 0; channel < numChannels; ++channel)
-            for (size_t i = 0; i < (size_t) n; ++i)
-                smoothed[(size_t) channel][i] = lines[(size_t) channel].read (point[i]);
-
-        if (numChannels == 2)
-        {
-            auto left = smearState[0], right = smearState[1];
-
-            for (size_t i = 0; i < (size_t) n; ++i)
+        for (int i = 0; i < n; ++i)
+            for (int channel = 0; channel < numChannels; ++channel)
             {
-                left += coefficient * (smoothed[0][i] - left);
-                right += coefficient * (smoothed[1][i] - right);
-                smoothed[0][i] = left;
-                smoothed[1][i] = right;
+                auto& sample = channels[channel][start + i];
+                sample = mix (sample, wet (channel, i, sample));
             }
+    }
 
-            smearState = { left, right };
-        }
-        else
-        {
-            auto state = smearState[0];
+    //==============================================================================
+    // The overlapped frame's steps (only when readBehindChunk). Both channels' lines are read
+    // and filtered whatever the block's channel count (both lines always have the same length);
+    // the caller keeps only the states of the channels the block has.
+    std::array<ChunkValues, 2> smoothed {}; // a chunk's reads, then its filter states
 
+    void readChunk (const ChunkValues& lfo, int n, int firstWriteIndex, int length) noexcept
+    {
+        startChunk (lfo, n, firstWriteIndex, length);
+
+        for (size_t channel = 0; channel < 2; ++channel)
             for (size_t i = 0; i < (size_t) n; ++i)
-            {
-                state += coefficient * (smoothed[0][i] - state);
-                smoothed[0][i] = state;
-            }
+                smoothed[channel][i] = lines[channel].read (point[i]);
+    }
 
-            smearState[0] = state;
-        }
+    // The two recursions side by side, so that their latencies overlap too.
+    void filterStep (size_t i) noexcept
+    {
+        smearState[0] += coefficient * (smoothed[0][i] - smearState[0]);
+        smearState[1] += coefficient * (smoothed[1][i] - smearState[1]);
+        smoothed[0][i] = smearState[0];
+        smoothed[1][i] = smearState[1];
+    }
+
+    // The steps not yet taken, then the mix and the feedback values as loops that vectorise,
+    // then the writes. Each sample sees the same operations as in wet().
+    template <typename Mix>
+    void finishChunk (float* const* channels, int numChannels, int start, int n, int stepsTaken, const Mix& mix) noexcept
+    {
+        for (auto i = (size_t) stepsTaken; i < (size_t) n; ++i)
+            filterStep (i);
 
         for (int channel = 0; channel < numChannels; ++channel)
         {
@@ -597,8 +644,14 @@ void processDelayLineKind (juce::AudioBuffer<float>& block, EffectSlot& slot, Ef
             Smear smear { slot.delay, slot.smearState, fs, fixedMs, motionMs,
                           0.004f + 0.04f * (1.0f - k2), 0.2f + 0.72f * k3,
                           Smear::readsOnlyOlderSamples (fixedMs, motionMs, fs, slot.delay[0].getLength()) };
-            runDelayLineFrame<true> (frame, slot, smear);
-            slot.smearState = smear.smearState;
+            if (smear.readBehindChunk)
+                runOverlappedFrame (frame, slot, smear);
+            else
+                runDelayLineFrame<true> (frame, slot, smear);
+
+            // Only the block's channels move their states.
+            for (int channel = 0; channel < numChannels; ++channel)
+                slot.smearState[(size_t) channel] = smear.smearState[(size_t) channel];
             break;
         }
 
