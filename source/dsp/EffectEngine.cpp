@@ -252,7 +252,7 @@ struct ChunkReadPoints
 // once per sample; the channel loops only interpolate, weigh and write.
 struct Granular
 {
-    static constexpr Visit visit = Visit::channelByChannel;
+    static constexpr Visit visit = Visit::wholeChunk;
     static constexpr bool usesSineLoop = true;
 
     std::array<DelayLine, 2>& lines;
@@ -323,38 +323,49 @@ struct Granular
     }
 
     template <typename Mix>
-    void runChannel (int channel, float* samples, int n, const Mix& mix) noexcept
+    void runChunk (float* const* channels, int numChannels, int start, int n, const Mix& mix) noexcept
     {
         if (! headsBehindChunk)
         {
-            for (int i = 0; i < n; ++i)
-                samples[i] = mix (samples[i], wet (channel, i, samples[i]));
+            for (int channel = 0; channel < numChannels; ++channel)
+                for (int i = 0; i < n; ++i)
+                {
+                    auto& sample = channels[channel][start + i];
+                    sample = mix (sample, wet (channel, i, sample));
+                }
 
             return;
         }
 
-        // The chunk's reads see only samples written before it, so they can all come first;
-        // the weighing and mixing then run as loops the compiler vectorises, and the writes
-        // follow. Each sample gets the same operations as in wet().
-        auto& line = lines[(size_t) channel];
-        ChunkValues readA, readB, grain, feed;
+        // The chunk's reads see only samples written before it, so they can all come first,
+        // both channels' in one loop that loads each read point once (a block with fewer
+        // channels reads lines it never mixes nor writes); the mixing then runs as a loop the
+        // compiler vectorises, and the writes follow. Each sample gets the same operations as
+        // in wet().
+        std::array<ChunkValues, 2> grain;
 
         for (size_t i = 0; i < (size_t) n; ++i)
         {
-            readA[i] = line.read (pointA[i]);
-            readB[i] = line.read (pointB[i]);
+            const auto a = pointA[i], b = pointB[i];
+
+            for (size_t channel = 0; channel < 2; ++channel)
+                grain[channel][i] = (lines[channel].read (a) * gainA[i] + lines[channel].read (b) * gainB[i]) / normaliser[i];
         }
 
-        for (size_t i = 0; i < (size_t) n; ++i)
-            grain[i] = (readA[i] * gainA[i] + readB[i] * gainB[i]) / normaliser[i];
-
-        for (size_t i = 0; i < (size_t) n; ++i)
+        for (int channel = 0; channel < numChannels; ++channel)
         {
-            feed[i] = samples[i] + feedback * grain[i];
-            samples[i] = mix (samples[i], 0.72f * grain[i]);
-        }
+            auto* const samples = channels[channel] + start;
+            const auto& g = grain[(size_t) channel];
+            ChunkValues feed;
 
-        writeIndex.store (line, feed, n);
+            for (size_t i = 0; i < (size_t) n; ++i)
+            {
+                feed[i] = samples[i] + feedback * g[i];
+                samples[i] = mix (samples[i], 0.72f * g[i]);
+            }
+
+            writeIndex.store (lines[(size_t) channel], feed, n);
+        }
     }
 
     float wet (int channel, int i, float x) noexcept
