@@ -249,7 +249,8 @@ struct ChunkReadPoints
 
 // Two heads swept in opposite directions by the LFO, cross-faded with square-root weights.
 // Both channels read at the same positions, so the heads' read points and weights are found
-// once per sample; the channel loops only interpolate, weigh and write.
+// once per sample (the weights in the sine loop); the chunk then interpolates and weighs both
+// channels in one loop, and mixes and writes each channel.
 struct Granular
 {
     static constexpr Visit visit = Visit::wholeChunk;
