@@ -529,13 +529,9 @@ struct Smear
     {
         startChunk (lfo, n, firstWriteIndex, length);
 
-        // One loop for both lines, so that each read point is loaded once.
-        for (size_t i = 0; i < (size_t) n; ++i)
-        {
-            const auto p = point[i];
-            smoothed[0][i] = lines[0].read (p);
-            smoothed[1][i] = lines[1].read (p);
-        }
+        for (size_t channel = 0; channel < 2; ++channel)
+            for (size_t i = 0; i < (size_t) n; ++i)
+                smoothed[channel][i] = lines[channel].read (point[i]);
     }
 
     // The two recursions side by side, so that their latencies overlap too.
