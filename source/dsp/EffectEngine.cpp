@@ -231,6 +231,23 @@ struct ChunkWritePositions
     }
 };
 
+// The last step of a chunk of a feedback kind, for one channel: the line takes back
+// sample + feedback x value, the mix gets wetGain x value; the writes come after the mixing.
+template <typename Mix>
+void mixAndFeedBack (float* samples, const ChunkValues& values, float feedback, float wetGain, int n,
+                     const ChunkWritePositions& positions, DelayLine& line, const Mix& mix) noexcept
+{
+    ChunkValues feed;
+
+    for (size_t i = 0; i < (size_t) n; ++i)
+    {
+        feed[i] = samples[i] + feedback * values[i];
+        samples[i] = mix (samples[i], wetGain * values[i]);
+    }
+
+    positions.store (line, feed, n);
+}
+
 // A chunk's read points, field by field so that loops filling them can be vectorised.
 struct ChunkReadPoints
 {
@@ -354,19 +371,8 @@ struct Granular
         }
 
         for (int channel = 0; channel < numChannels; ++channel)
-        {
-            auto* const samples = channels[channel] + start;
-            const auto& g = grain[(size_t) channel];
-            ChunkValues feed;
-
-            for (size_t i = 0; i < (size_t) n; ++i)
-            {
-                feed[i] = samples[i] + feedback * g[i];
-                samples[i] = mix (samples[i], 0.72f * g[i]);
-            }
-
-            writeIndex.store (lines[(size_t) channel], feed, n);
-        }
+            mixAndFeedBack (channels[channel] + start, grain[(size_t) channel], feedback, 0.72f, n,
+                            writeIndex, lines[(size_t) channel], mix);
     }
 
     float wet (int channel, int i, float x) noexcept
@@ -552,19 +558,8 @@ struct Smear
             filterStep (i);
 
         for (int channel = 0; channel < numChannels; ++channel)
-        {
-            auto* const samples = channels[channel] + start;
-            const auto& state = smoothed[(size_t) channel];
-            ChunkValues feed;
-
-            for (size_t i = 0; i < (size_t) n; ++i)
-            {
-                feed[i] = samples[i] + feedback * state[i];
-                samples[i] = mix (samples[i], 0.86f * state[i]);
-            }
-
-            writeIndex.store (lines[(size_t) channel], feed, n);
-        }
+            mixAndFeedBack (channels[channel] + start, smoothed[(size_t) channel], feedback, 0.86f, n,
+                            writeIndex, lines[(size_t) channel], mix);
     }
 
     float wet (int channel, int i, float x) noexcept
