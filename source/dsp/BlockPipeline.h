@@ -123,10 +123,7 @@ public:
             values[i] = getNextValue();
     }
 
-    float getCurrentValue() const noexcept { return current; }
-    float getTargetValue() const noexcept { return target; }
     bool isSmoothing() const noexcept { return countdown > 0; }
-    int getRampLength() const noexcept { return rampLength; }
 
 private:
     bool isSameTarget (float newValue) const noexcept
