@@ -16,9 +16,21 @@ lv2ls | grep -qxF "$uri" || fail "lv2ls does not list $uri"
 info="$(lv2info "$uri")"
 grep -q "Name: *The Morsello" <<<"$info" || fail "name is not \"The Morsello\""
 
-count_ports() { grep -A2 "Type: *http://lv2plug.in/ns/lv2core#AudioPort" <<<"$info" | grep -c "$1" || true; }
-[ "$(count_ports '#InputPort')" -eq 2 ] || fail "expected 2 audio inputs"
-[ "$(count_ports '#OutputPort')" -eq 2 ] || fail "expected 2 audio outputs"
+# lilv lists a port's types in no fixed order, so each "Port N:" block is read as a whole.
+count_ports() {
+    awk -v direction="$1" '
+        function finish() { if (audio && flow) ++count; audio = flow = 0 }
+        /^[[:space:]]*Port [0-9]+:/ { finish() }
+        /lv2core#AudioPort/ { audio = 1 }
+        index($0, "lv2core#" direction) { flow = 1 }
+        END { finish(); print count + 0 }' <<<"$info"
+}
+inputs="$(count_ports InputPort)"
+outputs="$(count_ports OutputPort)"
+if [ "$inputs" -ne 2 ] || [ "$outputs" -ne 2 ]; then
+    printf '%s\n' "$info" >&2
+    fail "expected 2 audio inputs and 2 audio outputs, found $inputs and $outputs"
+fi
 
 # The parameters live in the plug-in's data file, which lilv reports among its data URIs.
 data="$bundle/dsp.ttl"
