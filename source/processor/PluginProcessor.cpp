@@ -2,6 +2,8 @@
 
 #include "editor/PluginEditor.h"
 
+#include <cmath>
+
 const juce::Identifier MorselloAudioProcessor::stateType { "MORSELLO_STATE" };
 
 namespace
@@ -132,19 +134,27 @@ void MorselloAudioProcessor::replaceParameterState (juce::ValueTree newState)
     // The framework gives a parameter without a PARAM child in the new state its default value
     // (it appends an empty child, which reads as "no value"). A partial state must leave such
     // parameters as they are, so their children are added here with the present values.
+    // A value that reads as NaN ("nan" in the text) would pass the parameter's range checks
+    // untouched, so it is treated like a missing one.
     static const juce::Identifier parameterType { "PARAM" }, idProperty { "id" }, valueProperty { "value" };
 
     for (size_t i = 0; i < kParameterIds.size(); ++i)
     {
         const juce::String id { kParameterIds[i] };
+        const auto presentValue = rawParameters[i]->load();
+        auto child = newState.getChildWithProperty (idProperty, id);
 
-        if (newState.getChildWithProperty (idProperty, id).isValid())
-            continue;
-
-        juce::ValueTree child { parameterType };
-        child.setProperty (idProperty, id, nullptr);
-        child.setProperty (valueProperty, rawParameters[i]->load(), nullptr);
-        newState.appendChild (child, nullptr);
+        if (! child.isValid())
+        {
+            child = juce::ValueTree { parameterType };
+            child.setProperty (idProperty, id, nullptr);
+            child.setProperty (valueProperty, presentValue, nullptr);
+            newState.appendChild (child, nullptr);
+        }
+        else if (child.hasProperty (valueProperty) && std::isnan ((float) child[valueProperty]))
+        {
+            child.setProperty (valueProperty, presentValue, nullptr);
+        }
     }
 
     apvts.replaceState (newState);

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
 namespace
 {
 constexpr uint32_t chunkMagic = 0x21324356; // "VC2!"
@@ -210,6 +213,46 @@ TEST (StateChunk, ValuesPassTheParameterRanges)
         processor.applyFactoryRecipe (3);
         restore (processor, chunkAround (juce::String ("<MORSELLO_STATE>") + c.param + "</MORSELLO_STATE>"));
         EXPECT_EQ (processor.apvts.getRawParameterValue ("breadType")->load(), c.expected) << c.param;
+    }
+}
+
+// A value the text reader turns into NaN would pass every range check untouched, be saved back
+// as "nan" and reach the host and the engine; such a value is ignored like an absent one. The
+// infinities are ordinary out-of-range values and land on the range's ends.
+TEST (StateChunk, NonFiniteValuesKeepTheParameterOrLandOnTheRangeEnds)
+{
+    struct Case
+    {
+        const char* id;
+        const char* value;
+        float expected; // NaN: the value the parameter had before
+    };
+
+    const auto kept = std::numeric_limits<float>::quiet_NaN();
+    const Case cases[] {
+        { "toast", "nan", kept },
+        { "toast", "-NaN", kept },
+        { "breadType", "nan", kept },
+        { "output", "nan", kept },
+        { "toast", "inf", 1.0f },
+        { "toast", "-inf", 0.0f },
+        { "breadType", "inf", 12.0f },
+        { "output", "-inf", -18.0f },
+    };
+
+    for (const auto& c : cases)
+    {
+        MorselloAudioProcessor processor;
+        processor.applyFactoryRecipe (3);
+        auto* value = processor.apvts.getRawParameterValue (c.id);
+        const auto before = value->load();
+
+        restore (processor, chunkAround (juce::String ("<MORSELLO_STATE><PARAM id=\"") + c.id + "\" value=\"" + c.value
+                                         + "\"/></MORSELLO_STATE>"));
+
+        const auto after = value->load();
+        EXPECT_EQ (after, std::isnan (c.expected) ? before : c.expected) << c.id << " = " << c.value;
+        EXPECT_FALSE (xmlTextOf (chunkOf (processor)).containsIgnoreCase ("nan")) << c.id << " = " << c.value;
     }
 }
 
