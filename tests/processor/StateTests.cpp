@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <random>
 
 namespace
 {
@@ -253,6 +254,86 @@ TEST (StateChunk, NonFiniteValuesKeepTheParameterOrLandOnTheRangeEnds)
         const auto after = value->load();
         EXPECT_EQ (after, std::isnan (c.expected) ? before : c.expected) << c.id << " = " << c.value;
         EXPECT_FALSE (xmlTextOf (chunkOf (processor)).containsIgnoreCase ("nan")) << c.id << " = " << c.value;
+    }
+}
+
+// Hosts hand back whatever they stored, damaged or not. Random corruptions of a saved chunk
+// (bytes changed, cut short, numbers rewritten) must leave every parameter finite, inside its
+// range and on its step, and the audio path running.
+TEST (StateChunk, CorruptedChunksLeaveEveryParameterInRange)
+{
+    MorselloAudioProcessor source;
+    source.applyFactoryRecipe (9);
+    const auto original = chunkOf (source);
+    const auto text = xmlTextOf (original);
+
+    const char* replacements[] { "nan", "inf", "-inf", "1e39", "-1e39", "0x7f", "", "\"", "<", "1e-45", "99999999999" };
+    std::mt19937 random { 20261210 };
+    auto pick = [&random] (int count) { return (int) std::uniform_int_distribution<int> (0, count - 1) (random); };
+
+    MorselloAudioProcessor processor;
+    processor.setPlayConfigDetails (2, 2, 48000.0, 256);
+    processor.prepareToPlay (48000.0, 256);
+    juce::AudioBuffer<float> block (2, 256);
+    juce::MidiBuffer midi;
+
+    for (int trial = 0; trial < 2000; ++trial)
+    {
+        juce::MemoryBlock chunk;
+
+        if (trial % 2 == 0)
+        {
+            // Byte damage anywhere, header included, sometimes cut short.
+            chunk = original;
+            auto* bytes = static_cast<uint8_t*> (chunk.getData());
+
+            for (int n = 1 + pick (4); --n >= 0;)
+                bytes[pick ((int) chunk.getSize())] = (uint8_t) pick (256);
+
+            if (pick (4) == 0)
+                chunk.setSize ((size_t) pick ((int) chunk.getSize()));
+        }
+        else
+        {
+            // A well-formed chunk whose value texts are rewritten.
+            auto damaged = text;
+
+            for (int n = 1 + pick (3); --n >= 0;)
+            {
+                const auto start = damaged.indexOf (pick (damaged.length()), "value=\"");
+
+                if (start < 0)
+                    continue;
+
+                const auto valueStart = start + 7;
+                const auto valueEnd = damaged.indexOfChar (valueStart, '"');
+                damaged = damaged.replaceSection (valueStart, valueEnd - valueStart, replacements[pick ((int) std::size (replacements))]);
+            }
+
+            chunk = chunkAround (damaged);
+        }
+
+        restore (processor, chunk);
+
+        for (const auto* id : kParameterIds)
+        {
+            const auto value = processor.apvts.getRawParameterValue (id)->load();
+            const auto& range = processor.apvts.getParameter (id)->getNormalisableRange();
+            ASSERT_TRUE (std::isfinite (value)) << id << " after trial " << trial;
+            ASSERT_GE (value, range.start) << id << " after trial " << trial;
+            ASSERT_LE (value, range.end) << id << " after trial " << trial;
+            ASSERT_EQ (range.snapToLegalValue (value), value) << id << " after trial " << trial;
+        }
+
+        for (int ch = 0; ch < 2; ++ch)
+            for (int i = 0; i < block.getNumSamples(); ++i)
+                block.setSample (ch, i, 0.5f * std::sin (0.05f * (float) (i + 7 * ch)));
+
+        processor.processBlock (block, midi);
+
+        for (int ch = 0; ch < 2; ++ch)
+            for (int i = 0; i < block.getNumSamples(); ++i)
+                ASSERT_TRUE (std::isfinite (block.getSample (ch, i))) << "trial " << trial;
     }
 }
 
