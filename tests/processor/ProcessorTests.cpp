@@ -1,7 +1,12 @@
 #include "processor/PluginProcessor.h"
+#include "recipes/ChefsChoice.h"
 #include "recipes/FactoryRecipes.h"
 
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <thread>
 
 namespace
 {
@@ -99,5 +104,69 @@ TEST (Processor, InstancesSeedTheirGeneratorsIndependently)
         differ = differ || first.randomEngine() != second.randomEngine();
 
     EXPECT_TRUE (differ);
+}
+// Hosts call processBlock on their audio thread while the window, the host or a recipe file
+// changes the settings on the message thread. The audio reads only the parameters' atomic
+// values, so it must keep running, finite and under the ceiling, whatever happens meanwhile.
+TEST (Processor, AudioKeepsRunningWhileTheMessageThreadChangesEverything)
+{
+    MorselloAudioProcessor processor;
+    processor.setPlayConfigDetails (2, 2, 48000.0, 256);
+    processor.prepareToPlay (48000.0, 256);
+
+    processor.applyFactoryRecipe (7);
+    juce::MemoryBlock saved;
+    processor.getStateInformation (saved);
+
+    std::atomic<bool> stop { false };
+    std::atomic<int> blocks { 0 }, badSamples { 0 };
+
+    std::thread audio ([&]
+    {
+        juce::AudioBuffer<float> block (2, 256);
+        juce::MidiBuffer midi;
+
+        while (! stop.load())
+        {
+            for (int ch = 0; ch < 2; ++ch)
+                for (int i = 0; i < 256; ++i)
+                    block.setSample (ch, i, 0.9f * std::sin (0.02f * (float) (i + 256 * blocks.load())));
+
+            processor.processBlock (block, midi);
+
+            for (int ch = 0; ch < 2; ++ch)
+                for (int i = 0; i < 256; ++i)
+                    if (! (std::abs (block.getSample (ch, i)) <= kLimiterCeiling))
+                        ++badSamples;
+
+            ++blocks;
+        }
+    });
+
+    juce::ComboBox recipeBox;
+
+    for (int i = 0; i < 300; ++i)
+    {
+        processor.applyFactoryRecipe (i % 16);
+        processor.setCurrentProgram ((i * 7) % 16);
+        processor.setStateInformation (saved.getData(), (int) saved.getSize());
+        processor.setParameterValue ("output", (float) (i % 20 - 10));
+        ChefsChoice::randomise (processor, recipeBox);
+
+        juce::MemoryBlock chunk;
+        processor.getStateInformation (chunk);
+    }
+
+    // Let the audio thread run a little after the last change as well.
+    const auto blocksSoFar = blocks.load();
+
+    while (blocks.load() < blocksSoFar + 20)
+        std::this_thread::yield();
+
+    stop = true;
+    audio.join();
+
+    EXPECT_GT (blocks.load(), 20);
+    EXPECT_EQ (badSamples.load(), 0);
 }
 } // namespace
