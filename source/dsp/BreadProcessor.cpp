@@ -1,5 +1,6 @@
 #include "dsp/BreadProcessor.h"
 
+#include "dsp/LayerCommon.h"
 #include "processor/Parameters.h"
 
 #include <algorithm>
@@ -7,10 +8,8 @@
 
 void BreadState::prepare (double sampleRate)
 {
-    const auto length = std::max (4096, (int) (sampleRate * 4.0));
-
     for (auto& line : buffers)
-        line.prepare (length);
+        line.prepare (layerDelayLength (sampleRate));
 }
 
 void BreadState::reset() noexcept
@@ -26,13 +25,6 @@ void BreadState::reset() noexcept
 
 namespace
 {
-// Every bread's output is bounded, so one layer can never hand the next more than +-2.
-// A NaN passes (neither comparison holds); the pipeline's output guard deals with it.
-inline float clampToTwo (float y) noexcept
-{
-    return y < -2.0f ? -2.0f : (y > 2.0f ? 2.0f : y);
-}
-
 // The knob-derived values of one block, all single precision except the oscillator rate.
 struct BlockValues
 {
@@ -109,7 +101,7 @@ void runFrame (float* const* channels, int numChannels, int numSamples, BreadSta
                 {
                     const auto x = samples[i];
                     const auto w = wet (channel, x, i, index);
-                    samples[i] = clampToTwo (x + (w - x) * mix);
+                    samples[i] = mixLayer (x, w, mix);
 
                     if (++index == length)
                         index = 0;
@@ -127,7 +119,7 @@ void runFrame (float* const* channels, int numChannels, int numSamples, BreadSta
                     auto& sample = channels[channel][i];
                     const auto x = sample;
                     const auto w = wet (channel, x, i - start, index);
-                    sample = clampToTwo (x + (w - x) * mix);
+                    sample = mixLayer (x, w, mix);
                 }
 
                 if (++index == length)

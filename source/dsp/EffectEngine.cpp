@@ -1,11 +1,13 @@
 #include "dsp/EffectEngine.h"
 
+#include "dsp/LayerCommon.h"
+
 #include <algorithm>
 #include <cmath>
 
 void EffectSlot::prepare (double newSampleRate)
 {
-    const auto delayLength = std::max (4096, (int) (4.0 * newSampleRate));
+    const auto delayLength = layerDelayLength (newSampleRate);
 
     for (auto& line : delay)
         line.prepare (delayLength);
@@ -50,13 +52,6 @@ namespace
 constexpr double twoPi = juce::MathConstants<double>::twoPi;
 constexpr double pi = juce::MathConstants<double>::pi;
 
-// Every kind but the reverb bounds its output, so no layer hands the next more than +-2.
-// A NaN passes (neither comparison holds); the pipeline's output guard deals with it.
-inline float clampToTwo (float y) noexcept
-{
-    return y < -2.0f ? -2.0f : (y > 2.0f ? 2.0f : y);
-}
-
 //==============================================================================
 // Delay-line kinds. The frame owns the LFO, the write position and the mix; each kind is a
 // small struct whose `startChunk` derives, once per sample, the values that both channels share
@@ -77,8 +72,8 @@ using ChunkValues = std::array<float, kChunkLength>;
 enum class Visit
 {
     sampleBySample, // wet (channel, i, x) for each sample, both channels per sample
-    channelByChannel, // runChannel (channel, samples, n, mix) for each channel
-    wholeChunk      // runChunk (channels, numChannels, start, n, mix)
+    channelByChannel, // runChannel (channel, samples, n, amount) for each channel
+    wholeChunk      // runChunk (channels, numChannels, start, n, amount)
 };
 
 struct DelayFrame
@@ -125,16 +120,14 @@ void runDelayLineFrame (const DelayFrame& frame, EffectSlot& slot, Kind& kind) n
 
         kind.startChunk (lfo, n, writeIndex, length);
 
-        const auto mix = [amount = frame.amount] (float x, float e) { return clampToTwo (x + amount * (e - x)); };
-
         if constexpr (Kind::visit == Visit::channelByChannel)
         {
             for (int channel = 0; channel < frame.numChannels; ++channel)
-                kind.runChannel (channel, frame.channels[channel] + start, n, mix);
+                kind.runChannel (channel, frame.channels[channel] + start, n, frame.amount);
         }
         else if constexpr (Kind::visit == Visit::wholeChunk)
         {
-            kind.runChunk (frame.channels, frame.numChannels, start, n, mix);
+            kind.runChunk (frame.channels, frame.numChannels, start, n, frame.amount);
         }
         else
         {
@@ -142,7 +135,7 @@ void runDelayLineFrame (const DelayFrame& frame, EffectSlot& slot, Kind& kind) n
                 for (int channel = 0; channel < frame.numChannels; ++channel)
                 {
                     auto& sample = frame.channels[channel][start + i];
-                    sample = mix (sample, kind.wet (channel, i, sample));
+                    sample = mixLayer (sample, kind.wet (channel, i, sample), frame.amount);
                 }
         }
 
@@ -168,7 +161,6 @@ template <typename Kind>
 void runOverlappedFrame (const DelayFrame& frame, EffectSlot& slot, Kind& kind) noexcept
 {
     const auto length = slot.delay[0].getLength();
-    const auto mix = [amount = frame.amount] (float x, float e) { return clampToTwo (x + amount * (e - x)); };
     auto phase = slot.lfoPhase;
     auto writeIndex = slot.writeIndex;
     ChunkValues lfo {};
@@ -192,7 +184,7 @@ void runOverlappedFrame (const DelayFrame& frame, EffectSlot& slot, Kind& kind) 
         }
 
         if (pendingLength > 0)
-            kind.finishChunk (frame.channels, frame.numChannels, pendingStart, pendingLength, overlapped, mix);
+            kind.finishChunk (frame.channels, frame.numChannels, pendingStart, pendingLength, overlapped, frame.amount);
 
         kind.readChunk (lfo, n, writeIndex, length);
         pendingStart = start;
@@ -205,7 +197,7 @@ void runOverlappedFrame (const DelayFrame& frame, EffectSlot& slot, Kind& kind) 
     }
 
     if (pendingLength > 0)
-        kind.finishChunk (frame.channels, frame.numChannels, pendingStart, pendingLength, 0, mix);
+        kind.finishChunk (frame.channels, frame.numChannels, pendingStart, pendingLength, 0, frame.amount);
 
     slot.lfoPhase = phase;
     slot.writeIndex = writeIndex;
@@ -233,16 +225,15 @@ struct ChunkWritePositions
 
 // The last step of a chunk of a feedback kind, for one channel: the line takes back
 // sample + feedback x value, the mix gets wetGain x value; the writes come after the mixing.
-template <typename Mix>
 void mixAndFeedBack (float* samples, const ChunkValues& values, float feedback, float wetGain, int n,
-                     const ChunkWritePositions& positions, DelayLine& line, const Mix& mix) noexcept
+                     const ChunkWritePositions& positions, DelayLine& line, float amount) noexcept
 {
     ChunkValues feed;
 
     for (size_t i = 0; i < (size_t) n; ++i)
     {
         feed[i] = samples[i] + feedback * values[i];
-        samples[i] = mix (samples[i], wetGain * values[i]);
+        samples[i] = mixLayer (samples[i], wetGain * values[i], amount);
     }
 
     positions.store (line, feed, n);
@@ -340,8 +331,7 @@ struct Granular
         }
     }
 
-    template <typename Mix>
-    void runChunk (float* const* channels, int numChannels, int start, int n, const Mix& mix) noexcept
+    void runChunk (float* const* channels, int numChannels, int start, int n, float amount) noexcept
     {
         if (! headsBehindChunk)
         {
@@ -349,7 +339,7 @@ struct Granular
                 for (int i = 0; i < n; ++i)
                 {
                     auto& sample = channels[channel][start + i];
-                    sample = mix (sample, wet (channel, i, sample));
+                    sample = mixLayer (sample, wet (channel, i, sample), amount);
                 }
 
             return;
@@ -372,7 +362,7 @@ struct Granular
 
         for (int channel = 0; channel < numChannels; ++channel)
             mixAndFeedBack (channels[channel] + start, grain[(size_t) channel], feedback, 0.72f, n,
-                            writeIndex, lines[(size_t) channel], mix);
+                            writeIndex, lines[(size_t) channel], amount);
     }
 
     float wet (int channel, int i, float x) noexcept
@@ -404,11 +394,10 @@ struct Delay
         writeIndex = { firstWriteIndex, length };
     }
 
-    template <typename Mix>
-    void runChannel (int channel, float* samples, int n, const Mix& mix) noexcept
+    void runChannel (int channel, float* samples, int n, float amount) noexcept
     {
         for (int i = 0; i < n; ++i)
-            samples[i] = mix (samples[i], wet (channel, i, samples[i]));
+            samples[i] = mixLayer (samples[i], wet (channel, i, samples[i]), amount);
     }
 
     float wet (int channel, int i, float x) noexcept
@@ -514,14 +503,13 @@ struct Smear
 
     // Sample by sample, both channels per sample: the path for reads that may reach into the
     // chunk being written (runOverlappedFrame takes the others).
-    template <typename Mix>
-    void runChunk (float* const* channels, int numChannels, int start, int n, const Mix& mix) noexcept
+    void runChunk (float* const* channels, int numChannels, int start, int n, float amount) noexcept
     {
         for (int i = 0; i < n; ++i)
             for (int channel = 0; channel < numChannels; ++channel)
             {
                 auto& sample = channels[channel][start + i];
-                sample = mix (sample, wet (channel, i, sample));
+                sample = mixLayer (sample, wet (channel, i, sample), amount);
             }
     }
 
@@ -551,15 +539,14 @@ struct Smear
 
     // The steps not yet taken, then the mix and the feedback values as loops that vectorise,
     // then the writes. Each sample sees the same operations as in wet().
-    template <typename Mix>
-    void finishChunk (float* const* channels, int numChannels, int start, int n, int stepsTaken, const Mix& mix) noexcept
+    void finishChunk (float* const* channels, int numChannels, int start, int n, int stepsTaken, float amount) noexcept
     {
         for (auto i = (size_t) stepsTaken; i < (size_t) n; ++i)
             filterStep (i);
 
         for (int channel = 0; channel < numChannels; ++channel)
             mixAndFeedBack (channels[channel] + start, smoothed[(size_t) channel], feedback, 0.86f, n,
-                            writeIndex, lines[(size_t) channel], mix);
+                            writeIndex, lines[(size_t) channel], amount);
     }
 
     float wet (int channel, int i, float x) noexcept
@@ -739,7 +726,7 @@ void runTonalFrame (const TonalFrame& frame, EffectSlot& slot, Kind& kind) noexc
 
                 const auto x = samples[i];
                 const auto e = kind.wet (channel, i, x, angle);
-                samples[i] = clampToTwo (x + frame.amount * (e - x));
+                samples[i] = mixLayer (x, e, frame.amount);
             }
         }
     }
@@ -858,7 +845,7 @@ void processTonalKind (juce::AudioBuffer<float>& block, EffectSlot& slot, Effect
                              numSamples,
                              amount,
                              frequency / sampleRate,
-                             { 0.5 * (double) (k3 * 0.0f), 0.5 * (double) (k3 * 1.0f) } };
+                             { 0.0, 0.5 * (double) k3 } }; // channel c runs k3 * c / 2 cycles ahead
 
     switch (kind)
     {
