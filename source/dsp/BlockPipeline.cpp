@@ -39,19 +39,19 @@ void MorselloAudioProcessor::preparePipeline (double newSampleRate, int maximumB
     outputLimiter.releaseCoefficient = (float) std::exp (-1.0 / (newSampleRate * 0.15));
     outputLimiter.gain = 1.0f;
 
+    // The ramps start at rest on the present values.
     toastSmoother.setRampLength ((int) std::floor (newSampleRate * 0.06));
-    toastSmoother.setCurrentAndTargetValue (rawParameters[toastIndex]->load());
     biteSmoother.setRampLength ((int) std::floor (newSampleRate * 0.06));
     outputGainSmoother.setRampLength ((int) std::floor (newSampleRate * 0.03));
+    toastSmoother.setCurrentAndTargetValue (rawParameters[toastIndex]->load());
+    biteSmoother.setCurrentAndTargetValue (rawParameters[biteIndex]->load());
+    outputGainSmoother.setCurrentAndTargetValue (outputGainFor (rawParameters[outputIndex]->load()));
 
     const auto length = std::max (1, maximumBlockSize);
     const auto channels = getTotalNumOutputChannels();
 
     if (dryBuffer.getNumSamples() != length || dryBuffer.getNumChannels() != channels)
         dryBuffer.setSize (channels, length);
-
-    biteSmoother.setCurrentAndTargetValue (rawParameters[biteIndex]->load());
-    outputGainSmoother.setCurrentAndTargetValue (outputGainFor (rawParameters[outputIndex]->load()));
 
     resetEngineState();
 }
