@@ -19,11 +19,6 @@
 namespace
 {
 constexpr int timerIntervalMs = 33;
-
-juce::Font plainFont (float height)
-{
-    return juce::Font (juce::Font::getDefaultSansSerifFontName(), height, juce::Font::plain);
-}
 } // namespace
 
 MorselloAudioProcessorEditor::MorselloAudioProcessorEditor (MorselloAudioProcessor& owner)
@@ -149,11 +144,9 @@ MorselloAudioProcessorEditor::MorselloAudioProcessorEditor (MorselloAudioProcess
         const auto chosen = recipeBox.getSelectedId() - 1;
 
         if (chosen >= 0)
-        {
-            selectedRecipe = chosen;
             processor.applyFactoryRecipe (chosen);
-        }
 
+        // Applying a recipe makes it the current program, so this is the chosen one.
         selectedRecipe = processor.getCurrentProgram();
         showRecipe (selectedRecipe);
     };
@@ -188,7 +181,7 @@ void MorselloAudioProcessorEditor::setupKnob (juce::Slider& slider, juce::Label&
     caption.setText (text, juce::dontSendNotification);
     caption.setJustificationType (juce::Justification::centred);
     caption.setColour (juce::Label::textColourId, Palette::charcoal);
-    caption.setFont (plainFont (15.0f));
+    caption.setFont (MorselloLookAndFeel::plainFont (15.0f));
     addAndMakeVisible (caption);
 }
 
@@ -259,14 +252,18 @@ void MorselloAudioProcessorEditor::timerCallback()
 }
 
 //==============================================================================
+std::pair<float, float> MorselloAudioProcessorEditor::designScale() const noexcept
+{
+    return { (float) getWidth() / (float) designWidth, (float) getHeight() / (float) designHeight };
+}
+
 void MorselloAudioProcessorEditor::resized()
 {
     // Each design value is scaled and rounded on its own, so neighbouring children may differ
     // by a pixel from a scaled union, but every child follows the same rule at every size.
-    const auto sx = (float) getWidth() / (float) designWidth;
-    const auto sy = (float) getHeight() / (float) designHeight;
+    const auto scale = designScale();
 
-    const auto place = [sx, sy] (juce::Component& child, int x, int y, int w, int h)
+    const auto place = [sx = scale.first, sy = scale.second] (juce::Component& child, int x, int y, int w, int h)
     {
         child.setBounds (juce::roundToInt ((float) x * sx), juce::roundToInt ((float) y * sy),
                          juce::roundToInt ((float) w * sx), juce::roundToInt ((float) h * sy));
@@ -323,8 +320,7 @@ void MorselloAudioProcessorEditor::paint (juce::Graphics& g)
     if (getWidth() <= 0 || getHeight() <= 0)
         return;
 
-    const auto sx = (float) getWidth() / (float) designWidth;
-    const auto sy = (float) getHeight() / (float) designHeight;
+    const auto [sx, sy] = designScale();
 
     if (backgroundImage.isValid())
         g.drawImage (backgroundImage, getLocalBounds().toFloat(), juce::RectanglePlacement::stretchToFit);
@@ -378,11 +374,10 @@ void MorselloAudioProcessorEditor::paint (juce::Graphics& g)
 void MorselloAudioProcessorEditor::drawPanelText (juce::Graphics& g, const juce::String& text, float x, float y,
                                                   float w, float h, float fontSize, juce::Colour colour) const
 {
-    const auto sx = (float) getWidth() / (float) designWidth;
-    const auto sy = (float) getHeight() / (float) designHeight;
+    const auto [sx, sy] = designScale();
 
     g.setColour (colour);
-    g.setFont (plainFont (fontSize * sy));
+    g.setFont (MorselloLookAndFeel::plainFont (fontSize * sy));
     g.drawText (text, juce::Rectangle<float> (x * sx, y * sy, w * sx, h * sy), juce::Justification::centred, true);
 }
 
@@ -391,7 +386,7 @@ void MorselloAudioProcessorEditor::drawMeter (juce::Graphics& g, juce::Rectangle
 {
     // Everything inside the meter scales with the width only, so the meter keeps its
     // proportions when the window's height scale differs slightly.
-    const auto s = (float) getWidth() / (float) designWidth;
+    const auto s = designScale().first;
 
     g.setColour (juce::Colours::black.withAlpha (0.88f));
     g.fillRoundedRectangle (area, 5.0f);
@@ -402,7 +397,7 @@ void MorselloAudioProcessorEditor::drawMeter (juce::Graphics& g, juce::Rectangle
     const auto header = inner.removeFromTop (juce::jmin (17.0f * s, inner.getHeight()));
     auto body = inner;
 
-    g.setFont (plainFont (12.0f * s));
+    g.setFont (MorselloLookAndFeel::plainFont (12.0f * s));
     g.setColour (Palette::cream);
     g.drawText (name, header, juce::Justification::centredLeft, true);
 

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <memory>
+#include <utility>
 
 class MorselloAudioProcessor;
 
@@ -40,6 +41,9 @@ private:
     void stepRecipe (int step);
     void showRecipe (int index);
     void updateCaptions();
+
+    // Window pixels per design-grid unit, horizontally and vertically.
+    std::pair<float, float> designScale() const noexcept;
 
     void drawPanelText (juce::Graphics&, const juce::String& text, float x, float y, float w, float h,
                         float fontSize, juce::Colour colour) const;

@@ -17,13 +17,6 @@ const juce::Colour fillingBodyDark { 0xFF161413 };
 const juce::Colour screenLight { 0xFF25221C };
 const juce::Colour screenDark { 0xFF0C0C0B };
 
-juce::Font plainSansSerif (float height)
-{
-    // The framework version in use names fonts by typeface and height; this is the plain
-    // default sans-serif face at the given height.
-    return juce::Font (juce::Font::getDefaultSansSerifFontName(), height, juce::Font::plain);
-}
-
 // Knobs carry their style in their rotary fill colour: exactly rust, alpha included, selects the
 // filling style. The colour is looked up on the slider and then in the look and feel, never in
 // a parent, so a parent's colour cannot change a knob's style.
@@ -32,6 +25,12 @@ bool isFillingStyle (const juce::Slider& slider)
     return slider.findColour (juce::Slider::rotarySliderFillColourId, false).getARGB() == Palette::rust.getARGB();
 }
 } // namespace
+
+juce::Font MorselloLookAndFeel::plainFont (float height)
+{
+    // The framework version in use names fonts by typeface and height.
+    return juce::Font (juce::Font::getDefaultSansSerifFontName(), height, juce::Font::plain);
+}
 
 MorselloLookAndFeel::MorselloLookAndFeel()
 {
@@ -93,7 +92,7 @@ void MorselloLookAndFeel::drawButtonBackground (juce::Graphics& g, juce::Button&
 
 juce::Font MorselloLookAndFeel::getTextButtonFont (juce::TextButton&, int)
 {
-    return plainSansSerif (15.0f);
+    return plainFont (15.0f);
 }
 
 //==============================================================================
@@ -150,7 +149,7 @@ void MorselloLookAndFeel::drawComboBox (juce::Graphics& g, int width, int height
 
 juce::Font MorselloLookAndFeel::getComboBoxFont (juce::ComboBox&)
 {
-    return plainSansSerif (17.0f);
+    return plainFont (17.0f);
 }
 
 //==============================================================================

@@ -11,6 +11,9 @@ class MorselloLookAndFeel final : public juce::LookAndFeel_V4
 public:
     MorselloLookAndFeel();
 
+    // The plain default sans-serif face at `height`, the one face the plug-in's texts use.
+    static juce::Font plainFont (float height);
+
     void drawButtonBackground (juce::Graphics&, juce::Button&, const juce::Colour& backgroundColour,
                                bool shouldDrawButtonAsHighlighted, bool shouldDrawButtonAsDown) override;
     juce::Font getTextButtonFont (juce::TextButton&, int buttonHeight) override;
