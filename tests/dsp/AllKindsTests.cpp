@@ -28,18 +28,22 @@ struct Layer
     int engineKind() const { return isBread ? kind - firstEngineBread : kind; }
 };
 
+// Names the layer in test listings and failures, instead of the struct's raw bytes.
+void PrintTo (const Layer& layer, std::ostream* os)
+{
+    *os << layer.label();
+}
+
 struct LayerState
 {
-    LayerState (double sampleRate)
+    explicit LayerState (double sampleRate) : slot (makePreparedSlot (sampleRate))
     {
         bread.prepare (sampleRate);
         bread.reset();
-        slot->prepare (sampleRate);
-        slot->reset();
     }
 
     BreadState bread;
-    std::unique_ptr<EffectSlot> slot = std::make_unique<EffectSlot>();
+    std::unique_ptr<EffectSlot> slot;
 };
 
 // Knobs 1 and 2 away from the ends; the wet amount (bread knob 3, filling knob 4) at 1.
@@ -72,14 +76,13 @@ class EveryLayerKind : public testing::TestWithParam<Layer>
 
 TEST_P (EveryLayerKind, ChangesTheSignalAndStaysFiniteAndBounded)
 {
-    constexpr double sampleRate = 48000.0;
     const auto& layer = GetParam();
-    LayerState state (sampleRate);
+    LayerState state (kRate);
 
     // Loud enough that the clamp at +-2 has work to do.
-    const auto input = makeTestSignal (2, 48000, sampleRate, 1.8f);
+    const auto input = makeTestSignal (2, 48000, kRate, 1.8f);
     auto block = input;
-    runLayer (layer, state, block, sampleRate);
+    runLayer (layer, state, block, kRate);
 
     EXPECT_GT (std::max (peakDifference (block, input, 0), peakDifference (block, input, 1)), 0.01f);
     EXPECT_TRUE (allFinite (block));

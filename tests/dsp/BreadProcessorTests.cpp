@@ -23,9 +23,22 @@ void runBread (juce::AudioBuffer<float>& block, BreadState& state, int kind, flo
     BreadProcessor::process (block, state, kind, k1, k2, k3, sampleRate);
 }
 
-const char* breadName (int kind)
+const juce::String& breadName (int kind)
 {
-    return kind == filterBread ? "filter" : kind == driveBread ? "drive" : kind == chorusBread ? "chorus" : "echo";
+    return kBreadTypeNames.getReference (kind);
+}
+
+// The kind run with knobs away from their ends and the mix at 1, in place on a copy of the
+// first `numChannels` channels of `input`: the reference a wider or narrower block is held to.
+juce::AudioBuffer<float> runOnFirstChannels (const juce::AudioBuffer<float>& input, int numChannels, BreadState& state, int kind)
+{
+    juce::AudioBuffer<float> block (numChannels, input.getNumSamples());
+
+    for (int channel = 0; channel < numChannels; ++channel)
+        block.copyFrom (channel, 0, input, channel, 0, input.getNumSamples());
+
+    runBread (block, state, kind, 0.3f, 0.8f, 1.0f);
+    return block;
 }
 
 //==============================================================================
@@ -114,13 +127,10 @@ TEST_P (EveryBreadKind, MonoUsesChannelZeroAndItsLineOnly)
     const auto stereoInput = makeTestSignal (2, 3000, kRate);
 
     auto stereoState = preparedState();
-    auto stereo = stereoInput;
-    runBread (stereo, stereoState, kind, 0.3f, 0.8f, 1.0f);
+    const auto stereo = runOnFirstChannels (stereoInput, 2, stereoState, kind);
 
     auto monoState = preparedState();
-    juce::AudioBuffer<float> mono (1, 3000);
-    mono.copyFrom (0, 0, stereoInput, 0, 0, 3000);
-    runBread (mono, monoState, kind, 0.3f, 0.8f, 1.0f);
+    const auto mono = runOnFirstChannels (stereoInput, 1, monoState, kind);
 
     EXPECT_EQ (peakDifference (mono, stereo, 0), 0.0f) << breadName (kind);
     EXPECT_EQ (monoState.filterMemory[1], 0.0f);
@@ -136,14 +146,10 @@ TEST_P (EveryBreadKind, ChannelsBeyondTheSecondPassUnchanged)
     const auto input = makeTestSignal (3, 3000, kRate);
 
     auto state = preparedState();
-    auto block = input;
-    runBread (block, state, kind, 0.3f, 0.8f, 1.0f);
+    const auto block = runOnFirstChannels (input, 3, state, kind);
 
     auto stereoState = preparedState();
-    juce::AudioBuffer<float> stereo (2, 3000);
-    stereo.copyFrom (0, 0, input, 0, 0, 3000);
-    stereo.copyFrom (1, 0, input, 1, 0, 3000);
-    runBread (stereo, stereoState, kind, 0.3f, 0.8f, 1.0f);
+    const auto stereo = runOnFirstChannels (input, 2, stereoState, kind);
 
     EXPECT_EQ (peakDifference (block, input, 2), 0.0f) << breadName (kind);
     EXPECT_EQ (peakDifference (block, stereo, 0), 0.0f);
@@ -203,7 +209,7 @@ TEST_P (EveryBreadKind, MatchesThePerSampleFormulasAtEveryRateAndBlockSize)
 
 std::string breadLabel (const testing::TestParamInfo<int>& parameter)
 {
-    return breadName (parameter.param);
+    return breadName (parameter.param).toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P (Kinds, EveryBreadKind, testing::Values (filterBread, driveBread, chorusBread, echoBread), breadLabel);

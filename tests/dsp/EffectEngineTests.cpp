@@ -2,6 +2,7 @@
 #include "SignalTestHelpers.h"
 
 #include "dsp/EffectEngine.h"
+#include "processor/Parameters.h"
 
 #include <gtest/gtest.h>
 
@@ -19,23 +20,15 @@ struct SlotFixture : testing::Test
     }
 };
 
-const char* kindName (EffectKind kind)
+// The filling's menu lists the engine's kinds in EffectKind order.
+const juce::String& kindName (EffectKind kind)
 {
-    static const char* const names[] { "granular", "reverb", "delay", "loFi", "smear", "ringMod", "wavefold", "resonator", "orbit" };
-    return names[(int) kind];
+    return kFillingTypeNames.getReference ((int) kind);
 }
 
 std::string kindLabel (const testing::TestParamInfo<EffectKind>& info)
 {
-    return kindName (info.param);
-}
-
-uint32_t xorshift (uint32_t s)
-{
-    s ^= s << 13;
-    s ^= s >> 17;
-    s ^= s << 5;
-    return s;
+    return kindName (info.param).retainCharacters ("abcdefghijklmnopqrstuvwxyz").toStdString();
 }
 
 //==============================================================================
@@ -289,7 +282,7 @@ TEST_F (LoFi, HoldLengthFollowsTheRateKnob)
 TEST_F (LoFi, NoiseStartsFromTheFixedSeedAndRunsOnAcrossResets)
 {
     // A fresh slot's first draw is the xorshift step of 0x051F15E5.
-    const auto first = xorshift (0x051F15E5u);
+    const auto first = reference::xorshift (0x051F15E5u);
     ASSERT_EQ (first, 0x13DB00B4u);
 
     auto block = makeConstant (1, 1, 0.0f);
@@ -304,8 +297,8 @@ TEST_F (LoFi, NoiseStartsFromTheFixedSeedAndRunsOnAcrossResets)
     auto stereo = makeConstant (2, 1, 0.0f);
     run (stereo, EffectKind::loFi, 0.0f, 0.0f, 1.0f, 1.0f);
 
-    const auto second = xorshift (first);
-    const auto third = xorshift (second);
+    const auto second = reference::xorshift (first);
+    const auto third = reference::xorshift (second);
     EXPECT_EQ (stereo.getSample (0, 0), (float) (((double) second / 4294967296.0 - 0.5) * 0.025));
     EXPECT_EQ (stereo.getSample (1, 0), (float) (((double) third / 4294967296.0 - 0.5) * 0.025));
 }

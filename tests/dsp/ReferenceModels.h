@@ -43,6 +43,15 @@ struct Line
     }
 };
 
+// The lo-fi kind's noise generator: one 32-bit xorshift step.
+inline uint32_t xorshift (uint32_t s)
+{
+    s = s ^ (s << 13);
+    s = s ^ (s >> 17);
+    s = s ^ (s << 5);
+    return s;
+}
+
 inline float clampTwo (float y)
 {
     if (y < -2.0f)
@@ -226,12 +235,8 @@ struct Engine
                         heldSample[ch] = roundf (x * q) / q;
                     }
 
-                    uint32_t s = noiseState;
-                    s = s ^ (s << 13);
-                    s = s ^ (s >> 17);
-                    s = s ^ (s << 5);
-                    noiseState = s;
-                    const double u = (double) s / 4294967296.0;
+                    noiseState = xorshift (noiseState);
+                    const double u = (double) noiseState / 4294967296.0;
                     e = heldSample[ch] + (float) ((u - 0.5) * (double) k3 * 0.025);
                 }
                 else if (kind == 4)

@@ -1,6 +1,7 @@
 #include "EditorFixture.h"
 
 #include "recipes/FactoryRecipes.h"
+#include "support/GestureRecorder.h"
 
 namespace
 {
@@ -11,16 +12,6 @@ juce::StringArray texts (const Labels& labels)
 
     for (const auto& label : labels)
         result.add (label.getText());
-
-    return result;
-}
-
-juce::StringArray list (std::initializer_list<const char*> items)
-{
-    juce::StringArray result;
-
-    for (auto* item : items)
-        result.add (item);
 
     return result;
 }
@@ -95,30 +86,30 @@ TEST_F (EditorTest, ChoosingAKindInEitherBreadMenuMovesBothSlicesAndTheirCaption
 
     EXPECT_EQ (access->bread1Box.getText(), "delay");
     EXPECT_EQ (juce::roundToInt (raw ("breadType")), 6);
-    EXPECT_EQ (texts (access->leftCaptions), list ({ "time", "spread", "amount" }));
-    EXPECT_EQ (texts (access->rightCaptions), list ({ "time", "spread", "amount" }));
+    EXPECT_EQ (texts (access->leftCaptions), juce::StringArray ({ "time", "spread", "amount" }));
+    EXPECT_EQ (texts (access->rightCaptions), juce::StringArray ({ "time", "spread", "amount" }));
 
     access->bread1Box.setText ("ring mod", juce::sendNotificationSync);
 
     EXPECT_EQ (access->bread2Box.getText(), "ring mod");
-    EXPECT_EQ (texts (access->leftCaptions), list ({ "frequency", "shape", "amount" }));
-    EXPECT_EQ (texts (access->rightCaptions), list ({ "frequency", "shape", "amount" }));
+    EXPECT_EQ (texts (access->leftCaptions), juce::StringArray ({ "frequency", "shape", "amount" }));
+    EXPECT_EQ (texts (access->rightCaptions), juce::StringArray ({ "frequency", "shape", "amount" }));
 }
 
 TEST_F (EditorTest, CaptionsFollowKindsChangedOutsideTheEditor)
 {
     // As host automation would: straight through the parameter.
     processor.setParameterValue ("fillingType", 3.0f);
-    EXPECT_EQ (texts (access->fillCaptions), list ({ "rate", "bits", "dust", "amount" }));
+    EXPECT_EQ (texts (access->fillCaptions), juce::StringArray ({ "rate", "bits", "dust", "amount" }));
 
     processor.setParameterValue ("breadType", 3.0f);
     processor.setParameterValue ("fillingType", 1.0f);
 
     // A newly opened editor starts from the parameters, not from defaults.
     openEditor();
-    EXPECT_EQ (texts (access->leftCaptions), list ({ "time", "feedback", "mix" }));
-    EXPECT_EQ (texts (access->rightCaptions), list ({ "time", "feedback", "mix" }));
-    EXPECT_EQ (texts (access->fillCaptions), list ({ "space", "damping", "width", "amount" }));
+    EXPECT_EQ (texts (access->leftCaptions), juce::StringArray ({ "time", "feedback", "mix" }));
+    EXPECT_EQ (texts (access->rightCaptions), juce::StringArray ({ "time", "feedback", "mix" }));
+    EXPECT_EQ (texts (access->fillCaptions), juce::StringArray ({ "space", "damping", "width", "amount" }));
 
     // The finishing captions never change with the kinds.
     EXPECT_EQ (access->toastCaption.getText(), "toast");
@@ -173,22 +164,13 @@ TEST_F (EditorTest, ModeButtonsShowTheParameterNotTheirOwnClicks)
 
 TEST_F (EditorTest, ModeClickIsOneGestureTowardsTheHost)
 {
-    struct GestureCounter : juce::AudioProcessorListener
-    {
-        void audioProcessorParameterChanged (juce::AudioProcessor*, int, float) override {}
-        void audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails&) override {}
-        void audioProcessorParameterChangeGestureBegin (juce::AudioProcessor*, int index) override { begun.add (index); }
-        void audioProcessorParameterChangeGestureEnd (juce::AudioProcessor*, int index) override { ended.add (index); }
-        juce::Array<int> begun, ended;
-    } counter;
-
-    processor.addListener (&counter);
+    GestureRecorder recorder;
+    processor.addListener (&recorder);
     access->freeButton.triggerClick();
     runQueuedMessages();
-    processor.removeListener (&counter);
+    processor.removeListener (&recorder);
 
-    EXPECT_EQ (counter.begun, juce::Array<int> { breadModeIndex });
-    EXPECT_EQ (counter.ended, juce::Array<int> { breadModeIndex });
+    EXPECT_EQ (recorder.events, GestureRecorder::gesturesFor ({ "breadMode" }));
 }
 
 //==============================================================================

@@ -1,3 +1,4 @@
+#include "dsp/SignalTestHelpers.h"
 #include "processor/PluginProcessor.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +8,8 @@
 
 namespace
 {
+using namespace signaltest;
+
 class Pipeline : public ::testing::Test
 {
 protected:
@@ -35,16 +38,6 @@ protected:
         processor.processBlock (block, midi);
     }
 
-    static juce::AudioBuffer<float> constant (int channels, int samples, float value)
-    {
-        juce::AudioBuffer<float> block (channels, samples);
-
-        for (int channel = 0; channel < channels; ++channel)
-            juce::FloatVectorOperations::fill (block.getWritePointer (channel), value, samples);
-
-        return block;
-    }
-
     static juce::AudioBuffer<float> sine (int channels, int samples, float amplitude, int offset = 0)
     {
         juce::AudioBuffer<float> block (channels, samples);
@@ -54,32 +47,6 @@ protected:
                 block.setSample (channel, i, amplitude * std::sin (0.031f * (float) (offset + i) + 0.7f * (float) channel));
 
         return block;
-    }
-
-    // Fails with the first sample where the two differ by more than the tolerance.
-    static void expectSame (const juce::AudioBuffer<float>& actual, const juce::AudioBuffer<float>& expected, float tolerance = 0.0f)
-    {
-        ASSERT_EQ (actual.getNumChannels(), expected.getNumChannels());
-        ASSERT_EQ (actual.getNumSamples(), expected.getNumSamples());
-
-        for (int channel = 0; channel < actual.getNumChannels(); ++channel)
-        {
-            float largest = 0.0f;
-            int first = -1;
-
-            for (int i = 0; i < actual.getNumSamples(); ++i)
-            {
-                const auto difference = std::abs (actual.getSample (channel, i) - expected.getSample (channel, i));
-
-                if (! (difference <= tolerance) && first < 0)
-                    first = i;
-
-                largest = std::max (largest, difference);
-            }
-
-            EXPECT_EQ (first, -1) << "channel " << channel << ": first difference at sample " << first
-                                  << ", largest " << largest;
-        }
     }
 
     float meter (int index) { return processor.levelMeters.peaks[(size_t) index].load(); }
@@ -92,7 +59,7 @@ TEST_F (Pipeline, LeavesBlocksAloneBeforePrepareAndWhenEmpty)
     auto block = sine (2, 256, 0.8f);
     const auto input = block;
     process (block);
-    expectSame (block, input);
+    EXPECT_TRUE (bitIdentical (block, input));
 
     for (int i = 0; i < 4; ++i)
         EXPECT_EQ (meter (i), 0.0f);
@@ -123,7 +90,7 @@ TEST_F (Pipeline, BiteAtZeroGivesTheDryInputTimesTheOutputGain)
         auto expected = block;
         expected.applyGain (gain);
         process (block);
-        expectSame (block, expected, 1.0e-7f);
+        EXPECT_TRUE (samplesMatch (block, expected, 1.0e-7f));
     }
 }
 
@@ -154,7 +121,7 @@ TEST_F (Pipeline, FinishingSaturatesOnlyTheProcessedSignal)
             }
 
         process (block);
-        expectSame (block, expected, 1.0e-6f);
+        EXPECT_TRUE (samplesMatch (block, expected, 1.0e-6f));
     }
 }
 
@@ -191,7 +158,8 @@ TEST_F (Pipeline, NonFiniteInputEntersAsSilenceAndLeavesNoTrace)
         reference.processBlock (clean, midi);
 
         // Exactly what silence in those samples gives, then and in every later block.
-        expectSame (block, clean);
+        EXPECT_TRUE (allFinite (block));
+        EXPECT_TRUE (bitIdentical (block, clean));
     }
 
     EXPECT_GT (meter (2), 0.1f);
@@ -225,7 +193,7 @@ TEST_F (Pipeline, LimiterHoldsTheCeilingAndRecoversIn150Milliseconds)
     const int length = 9600;
     prepare (sampleRate, length);
 
-    auto block = constant (2, length, 0.1f);
+    auto block = makeConstant (2, length, 0.1f);
     block.setSample (0, 0, 1.0f);
     process (block);
 
@@ -338,11 +306,11 @@ TEST_F (Pipeline, LongBlocksRunInPiecesEachABlockOfItsOwn)
     set ("bite", 0.0f);
     prepare (1000.0, 16);
 
-    auto first = constant (2, 16, 0.05f);
+    auto first = makeConstant (2, 16, 0.05f);
     process (first);
     set ("fillingType", 3.0f);
 
-    auto block = constant (2, 40, 0.8f);
+    auto block = makeConstant (2, 40, 0.8f);
     for (int i = 16; i < 32; ++i)
         for (int channel = 0; channel < 2; ++channel)
             block.setSample (channel, i, 0.2f);
@@ -362,7 +330,7 @@ TEST_F (Pipeline, LongBlocksRunInPiecesEachABlockOfItsOwn)
     EXPECT_FLOAT_EQ (meter (0), 0.3f);
 
     // Processed in place, in the host's own memory.
-    expectSame (block, input);
+    EXPECT_TRUE (bitIdentical (block, input));
 }
 
 TEST_F (Pipeline, KindJumpFadesToDryResetsAndFadesBackIn)
@@ -464,13 +432,13 @@ TEST_F (Pipeline, OutputGainIsNeverHeldBackAndGlidesIn30Milliseconds)
     set ("bite", 0.0f);
     prepare (48000.0, 2048);
 
-    auto warmUp = constant (2, 2048, 0.5f);
+    auto warmUp = makeConstant (2, 2048, 0.5f);
     process (warmUp);
 
     set ("fillingType", 2.0f); // a transition is running...
     set ("output", -6.0f);     // ...and the gain still moves at once
 
-    auto block = constant (2, 2048, 0.5f);
+    auto block = makeConstant (2, 2048, 0.5f);
     process (block);
 
     EXPECT_TRUE (processor.transition.pending);
@@ -496,7 +464,7 @@ TEST_F (Pipeline, KeepsProcessingAfterReleaseWithTheLastSizes)
     auto block = sine (2, 300, 0.5f);
     const auto input = block;
     process (block);
-    expectSame (block, input);
+    EXPECT_TRUE (bitIdentical (block, input));
     EXPECT_EQ (processor.dryBuffer.getNumSamples(), 128);
 
     prepare (96000.0, 64); // prepared again with other sizes

@@ -1,14 +1,10 @@
 #include "processor/PluginProcessor.h"
+#include "support/ParameterValues.h"
 
 #include <gtest/gtest.h>
 
 namespace
 {
-float rawValue (MorselloAudioProcessor& processor, const char* id)
-{
-    return processor.apvts.getRawParameterValue (id)->load();
-}
-
 TEST (ParameterSet, LayoutMatchesTheTable)
 {
     struct Expected

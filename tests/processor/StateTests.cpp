@@ -1,4 +1,5 @@
 #include "processor/PluginProcessor.h"
+#include "support/ParameterValues.h"
 
 #include <gtest/gtest.h>
 
@@ -9,16 +10,6 @@
 namespace
 {
 constexpr uint32_t chunkMagic = 0x21324356; // "VC2!"
-
-std::vector<float> parameterValues (MorselloAudioProcessor& processor)
-{
-    std::vector<float> values;
-
-    for (const auto* id : kParameterIds)
-        values.push_back (processor.apvts.getRawParameterValue (id)->load());
-
-    return values;
-}
 
 juce::MemoryBlock chunkOf (MorselloAudioProcessor& processor)
 {
@@ -83,7 +74,7 @@ TEST (StateChunk, FreshInstanceWritesTheFrameworkFormatOnOneLine)
         EXPECT_EQ (param->getStringAttribute ("id"), order[i]);
 
         const auto id = order[i];
-        EXPECT_NEAR (param->getDoubleAttribute ("value"), processor.apvts.getRawParameterValue (id)->load(), 1.0e-7) << id;
+        EXPECT_NEAR (param->getDoubleAttribute ("value"), rawValue (processor, id), 1.0e-7) << id;
     }
 }
 
@@ -213,7 +204,7 @@ TEST (StateChunk, ValuesPassTheParameterRanges)
         MorselloAudioProcessor processor;
         processor.applyFactoryRecipe (3);
         restore (processor, chunkAround (juce::String ("<MORSELLO_STATE>") + c.param + "</MORSELLO_STATE>"));
-        EXPECT_EQ (processor.apvts.getRawParameterValue ("breadType")->load(), c.expected) << c.param;
+        EXPECT_EQ (rawValue (processor, "breadType"), c.expected) << c.param;
     }
 }
 
@@ -317,7 +308,7 @@ TEST (StateChunk, CorruptedChunksLeaveEveryParameterInRange)
 
         for (const auto* id : kParameterIds)
         {
-            const auto value = processor.apvts.getRawParameterValue (id)->load();
+            const auto value = rawValue (processor, id);
             const auto& range = processor.apvts.getParameter (id)->getNormalisableRange();
             ASSERT_TRUE (std::isfinite (value)) << id << " after trial " << trial;
             ASSERT_GE (value, range.start) << id << " after trial " << trial;
@@ -349,6 +340,6 @@ TEST (StateChunk, ForeignAttributesAndChildrenTravelOn)
     EXPECT_EQ (xml->getStringAttribute ("presetName"), "late supper");
     EXPECT_NE (xml->getChildByAttribute ("id", "crust"), nullptr);
     EXPECT_EQ (xml->getNumChildElements(), 17);
-    EXPECT_FLOAT_EQ (processor.apvts.getRawParameterValue ("toast")->load(), 0.25f);
+    EXPECT_FLOAT_EQ (rawValue (processor, "toast"), 0.25f);
 }
 } // namespace

@@ -1,6 +1,7 @@
 #include "processor/PluginProcessor.h"
 #include "recipes/ChefsChoice.h"
 #include "support/GestureRecorder.h"
+#include "support/ParameterValues.h"
 
 #include <gtest/gtest.h>
 
@@ -28,16 +29,6 @@ struct ScriptedEngine
 // The default-seeded generator's first outputs: 3499211612, 581869302, 3890346734, 3586334585,
 // 545404204, 4161255391, 3922919429, ...
 constexpr std::uint32_t defaultSeed = 5489;
-
-std::vector<float> parameterValues (MorselloAudioProcessor& processor)
-{
-    std::vector<float> values;
-
-    for (const auto* id : kParameterIds)
-        values.push_back (processor.apvts.getRawParameterValue (id)->load());
-
-    return values;
-}
 
 TEST (ChefsChoiceDraws, BoundedIntegerMatchesHandComputedResults)
 {
@@ -123,7 +114,7 @@ TEST (ChefsChoiceClick, KnownSeedGivesTheHandComputedRecipesInOrder)
     MorselloAudioProcessor processor;
     processor.applyFactoryRecipe (9);
     processor.setParameterValue ("output", -4.2f);
-    const auto outputBefore = processor.apvts.getRawParameterValue ("output")->load();
+    const auto outputBefore = rawValue (processor, "output");
 
     juce::ComboBox recipeBox;
     recipeBox.addItem ("wrong lunch", 10);
@@ -165,11 +156,9 @@ TEST (ChefsChoiceClick, KnownSeedGivesTheHandComputedRecipesInOrder)
         EXPECT_EQ (values[outputIndex], outputBefore);
 
         // One gesture per parameter, the three choices first with the filling before the mode.
-        juce::StringArray expected;
-
-        for (const auto* id : { "breadType", "fillingType", "breadMode", "left1", "left2", "left3", "right1", "right2",
-                                "right3", "fill1", "fill2", "fill3", "fill4", "toast", "bite" })
-            expected.addArray (juce::StringArray { juce::String ("begin ") + id, juce::String ("change ") + id, juce::String ("end ") + id });
+        const auto expected = GestureRecorder::gesturesFor ({ "breadType", "fillingType", "breadMode", "left1", "left2", "left3",
+                                                               "right1", "right2", "right3", "fill1", "fill2", "fill3", "fill4",
+                                                               "toast", "bite" });
 
         EXPECT_EQ (recorder.events.joinIntoString (", "), expected.joinIntoString (", "));
 
@@ -198,7 +187,7 @@ TEST (ChefsChoiceClick, ManyClicksStayInBandAndSpreadEvenly)
 {
     MorselloAudioProcessor processor;
     processor.setParameterValue ("output", 3.5f);
-    const auto outputBefore = processor.apvts.getRawParameterValue ("output")->load();
+    const auto outputBefore = rawValue (processor, "output");
     processor.randomEngine.seed (20261210u);
     juce::ComboBox recipeBox;
 

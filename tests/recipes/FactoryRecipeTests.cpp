@@ -1,6 +1,7 @@
 #include "processor/PluginProcessor.h"
 #include "recipes/FactoryRecipes.h"
 #include "support/GestureRecorder.h"
+#include "support/ParameterValues.h"
 
 #include <gtest/gtest.h>
 
@@ -30,12 +31,8 @@ const PublishedRecipe publishedRecipes[] {
     { "alien cutlery", { 0, 0, 5, 0.85, 0.2, 0.2, 0.85, 0.2, 0.2, 0.45, 0.3, 0.5, 0.7, 0.1, 0.65 } },
     { "folded napkin", { 0, 0, 6, 0.8, 0.15, 0.2, 0.8, 0.15, 0.2, 0.42, 0.5, 0.6, 0.75, 0.08, 0.6 } },
     { "singing glass", { 0, 0, 7, 0.8, 0.2, 0.15, 0.8, 0.2, 0.15, 0.48, 0.87, 0.2, 0.8, 0.06, 0.65 } },
-    { "orbiting crumbs", { 2, 0, 8, 0.15, 0.3, 0.25, 0.15, 0.3, 0.25, 0.45, 0.9, 1, 1, 0.06, 0.85 } },};
-
-float storedValue (MorselloAudioProcessor& processor, const char* id)
-{
-    return processor.apvts.getRawParameterValue (id)->load();
-}
+    { "orbiting crumbs", { 2, 0, 8, 0.15, 0.3, 0.25, 0.15, 0.3, 0.25, 0.45, 0.9, 1, 1, 0.06, 0.85 } },
+};
 
 TEST (FactoryRecipes, EveryRecipeSetsItsPublishedValuesAndLeavesTheOutput)
 {
@@ -59,11 +56,11 @@ TEST (FactoryRecipes, EveryRecipeSetsItsPublishedValuesAndLeavesTheOutput)
         {
             // What the parameter stores is the decimal's nearest float, snapped to its step.
             const auto& range = processor.apvts.getParameter (kParameterIds[i])->getNormalisableRange();
-            EXPECT_EQ (storedValue (processor, kParameterIds[i]), range.snapToLegalValue ((float) published.values[i]))
+            EXPECT_EQ (rawValue (processor, kParameterIds[i]), range.snapToLegalValue ((float) published.values[i]))
                 << kParameterIds[i];
         }
 
-        EXPECT_FLOAT_EQ (storedValue (processor, "output"), -5.5f);
+        EXPECT_FLOAT_EQ (rawValue (processor, "output"), -5.5f);
     }
 }
 

@@ -1,5 +1,6 @@
 #include "processor/PluginProcessor.h"
 #include "recipes/RecipeFile.h"
+#include "support/ParameterValues.h"
 
 #include <gtest/gtest.h>
 
@@ -28,16 +29,6 @@ protected:
     {
         RecipeFile::showMessageBox = originalShowMessageBox;
         folder.deleteRecursively();
-    }
-
-    static std::vector<float> parameterValues (MorselloAudioProcessor& processor)
-    {
-        std::vector<float> values;
-
-        for (const auto* id : kParameterIds)
-            values.push_back (processor.apvts.getRawParameterValue (id)->load());
-
-        return values;
     }
 
     // Every parameter away from a fresh instance's value, `output` included.
