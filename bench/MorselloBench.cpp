@@ -12,8 +12,8 @@
 #include <benchmark/benchmark.h>
 #include <juce_gui_basics/juce_gui_basics.h>
 
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <map>
@@ -265,12 +265,12 @@ std::vector<ChainCase> chainCases()
             processor.setParameterValue ("breadMode", (float) freeMode);
             processor.setParameterValue ("fillingType", (float) fillingType);
 
-            for (const auto* id : { "left1", "left2", "left3", "right1", "right2", "right3", "fill1", "fill2", "fill3", "fill4" })
+            for (const auto* id : { "left1", "left2", "right1", "right2", "fill1", "fill2", "fill3" })
                 processor.setParameterValue (id, 0.5f);
 
-            processor.setParameterValue ("left3", 1.0f);
-            processor.setParameterValue ("right3", 1.0f);
-            processor.setParameterValue ("fill4", 1.0f);
+            for (const auto* id : { "left3", "right3", "fill4" })
+                processor.setParameterValue (id, 1.0f);
+
             processor.setParameterValue ("toast", toast);
             processor.setParameterValue ("bite", bite);
         };

@@ -5,21 +5,18 @@
 //     morsello_artwork <output folder>
 
 #include "PngOutput.h"
+#include "editor/PluginEditor.h"
 #include "look/Palette.h"
 
 namespace
 {
-constexpr int panelWidth = 1672;
-constexpr int panelHeight = 941;
+// The panel is the editor's design grid, pixel for pixel.
+constexpr int panelWidth = MorselloAudioProcessorEditor::designWidth;
+constexpr int panelHeight = MorselloAudioProcessorEditor::designHeight;
 constexpr int logoWidth = 1983;
 constexpr int logoHeight = 793;
 
 // The panel shares the controls' palette; these are the artwork's own extra shades.
-const juce::Colour metal = Palette::charcoal;
-const juce::Colour cream = Palette::cream;
-const juce::Colour amber = Palette::amber;
-const juce::Colour rust = Palette::rust;
-const juce::Colour tan = Palette::tan;
 const juce::Colour crust { 0xFFA8662C };
 const juce::Colour crumb { 0xFFF1DFBC };
 const juce::Colour wire { 0xFFEF7A22 };
@@ -131,7 +128,7 @@ void paintFillingPanel (juce::Graphics& g, juce::Rectangle<float> area)
 
     for (int i = 14; i > 0; --i)
     {
-        g.setColour (amber.withAlpha (0.018f * (float) (15 - i)));
+        g.setColour (Palette::amber.withAlpha (0.018f * (float) (15 - i)));
         g.drawRoundedRectangle (area.expanded ((float) i * 1.6f), corner + (float) i * 1.6f, 3.0f);
     }
 
@@ -146,19 +143,19 @@ void paintFillingPanel (juce::Graphics& g, juce::Rectangle<float> area)
 
     for (int i = 0; i < 24; ++i)
     {
-        g.setColour (amber.withAlpha (0.05f * (1.0f - (float) i / 24.0f)));
+        g.setColour (Palette::amber.withAlpha (0.05f * (1.0f - (float) i / 24.0f)));
         g.drawRoundedRectangle (area.reduced ((float) i * 2.0f), juce::jmax (4.0f, corner - (float) i * 2.0f), 2.5f);
     }
 
-    juce::ColourGradient warmth (amber.withAlpha (0.16f), area.getCentreX(), area.getY() + 0.45f * area.getHeight(),
-                                 amber.withAlpha (0.0f), area.getCentreX(), area.getY() - 0.1f * area.getHeight(), true);
+    juce::ColourGradient warmth (Palette::amber.withAlpha (0.16f), area.getCentreX(), area.getY() + 0.45f * area.getHeight(),
+                                 Palette::amber.withAlpha (0.0f), area.getCentreX(), area.getY() - 0.1f * area.getHeight(), true);
     g.setGradientFill (warmth);
     g.fillRect (area);
     g.restoreState();
 
-    g.setColour (amber);
+    g.setColour (Palette::amber);
     g.drawRoundedRectangle (area.reduced (1.0f), corner, 2.2f);
-    g.setColour (amber.brighter (0.4f).withAlpha (0.5f));
+    g.setColour (Palette::amber.brighter (0.4f).withAlpha (0.5f));
     g.drawRoundedRectangle (area.reduced (4.0f), corner - 3.0f, 1.0f);
 }
 
@@ -238,15 +235,15 @@ juce::Image paintLogo()
     g.setGradientFill (juce::ColourGradient (juce::Colour (0xFF2B2622), badge.getX(), badge.getY(),
                                              juce::Colour (0xFF110F0E), badge.getX(), badge.getBottom(), false));
     g.fillRoundedRectangle (badge, 60.0f);
-    g.setColour (amber);
+    g.setColour (Palette::amber);
     g.drawRoundedRectangle (badge.reduced (10.0f), 52.0f, 12.0f);
-    g.setColour (rust.withAlpha (0.8f));
+    g.setColour (Palette::rust.withAlpha (0.8f));
     g.drawRoundedRectangle (badge.reduced (30.0f), 40.0f, 4.0f);
 
     // The sandwich: bread, filling, bread.
     const juce::Rectangle<float> icon { badge.getX() + 90.0f, badge.getY() + 70.0f, 300.0f, 225.0f };
     const auto layerHeight = icon.getHeight() / 3.0f;
-    const std::array<juce::Colour, 3> layers { tan, amber, tan };
+    const std::array<juce::Colour, 3> layers { Palette::tan, Palette::amber, Palette::tan };
 
     for (int i = 0; i < 3; ++i)
     {
@@ -270,12 +267,11 @@ juce::Image paintLogo()
     g.setFont (font);
     g.setColour (juce::Colours::black.withAlpha (0.6f));
     g.drawText ("morsello", word.translated (0.0f, 8.0f), juce::Justification::centredLeft, false);
-    g.setColour (cream);
+    g.setColour (Palette::cream);
     g.drawText ("morsello", word, juce::Justification::centredLeft, false);
 
     return image;
 }
-
 } // namespace
 
 int main (int argc, char** argv)
