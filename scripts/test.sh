@@ -8,6 +8,9 @@ export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1
 
 cmake --build "$build"
 
+# The Windows VST3 and its test host, cross-built; ctest runs them under Wine.
+"$root/scripts/build-windows.sh"
+
 if [ -z "${DISPLAY:-}" ]; then
     exec xvfb-run --auto-servernum --server-args="-screen 0 1920x1080x24" \
         ctest --test-dir "$build" --output-on-failure
