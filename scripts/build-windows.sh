@@ -66,7 +66,7 @@ build_image_libraries() {
 
     local prefix="$deps/prefix"
     local common=(-G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release
-                  -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+                  -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_C_COMPILER_LAUNCHER=ccache -Wno-dev)
 
     # libjpeg without its SIMD code (that needs nasm) and without the TurboJPEG API.
     cmake -S "$deps/src/libjpeg-turbo" -B "$deps/build-jpeg" "${common[@]}" \
