@@ -34,8 +34,11 @@ fi
 #-------------------------------------------------------------------------------------------
 # Static MinGW libpng and libjpeg, built once into $deps/prefix.
 build_image_libraries() {
-    # Source packages need a deb-src entry; one is added beside the system's own entries.
-    if ! grep -rqsE '^\s*(Types:.*\bdeb-src\b|deb-src\s)' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+    # Source packages need deb-src entries; when apt knows no source of libpng even after an
+    # update, entries for the system's own Debian archives are added beside them.
+    knows_sources() { apt-cache showsrc libpng1.6 2>/dev/null | grep -q '^Version:'; }
+    knows_sources || apt_get update
+    if ! knows_sources; then
         echo "Adding deb-src entries for Debian's source packages"
         local list=/etc/apt/sources.list.d/morsello-deb-src
         if [ -f /etc/apt/sources.list.d/debian.sources ]; then

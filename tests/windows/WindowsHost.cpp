@@ -455,6 +455,12 @@ void renderRecipes (Context& context)
         results.expect (allFinite (renders.outputs.back()), "recipe " + juce::String (recipe) + " output is finite");
     }
 
+    // Each recipe sounds different from every other: the program change reached the processor.
+    for (int a = 0; a < morsello_host::numRecipes; ++a)
+        for (int b = a + 1; b < morsello_host::numRecipes; ++b)
+            results.expect (largestDifference (renders.outputs[(size_t) a], renders.outputs[(size_t) b]) > 0.01f,
+                            "recipes " + juce::String (a) + " and " + juce::String (b) + " sound different");
+
     const auto file = context.outputFolder.getChildFile ("windows-renders.bin");
     results.expect (morsello_host::writeRenders (file, renders), "renders written to " + file.getFullPathName());
 }
