@@ -145,6 +145,24 @@ void MorselloAudioProcessor::setStateInformation (const void* data, int sizeInBy
         currentProgram = savedProgram;
         updateHostDisplay (ChangeDetails().withProgramChanged (true));
     }
+
+    restoredValuesToAnnounce = true;
+}
+
+void MorselloAudioProcessor::announceRestoredValues()
+{
+    // The framework's VST3 wrapper queues parameter changes made away from its message thread
+    // (such as a program the host selects from its own thread) and sends them to the host with
+    // the next processed block, while it sends nothing for the changes a state restore makes.
+    // A host that selects a program and then restores a chunk, as Ardour does when it reopens a
+    // project, would so receive the program's values after the restore and apply them over it.
+    // Announcing the restored values once more, after the restore has returned, replaces what
+    // is queued; hosts that were told nothing stale just hear the values they already have.
+    if (! restoredValuesToAnnounce.exchange (false))
+        return;
+
+    for (auto* parameter : getParameters())
+        parameter->sendValueChangedMessageToListeners (parameter->getValue());
 }
 
 int MorselloAudioProcessor::programFromText (const juce::String& text)

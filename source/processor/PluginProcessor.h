@@ -93,8 +93,14 @@ private:
     // outside 0..15, which changes nothing.
     bool setRecipe (int index);
 
+    // Tells the listeners (the host's wrapper) every parameter's value again, once after each
+    // state restore. Called where the host synchronises itself with a restored state.
+    void announceRestoredValues();
+
     // A saved program index, or -1 when the text is not a factory recipe's index.
     static int programFromText (const juce::String& text);
+
+    std::atomic<bool> restoredValuesToAnnounce { false };
 
     // Raw-value pointers cached once, so the audio thread does no look-up by name.
     std::array<std::atomic<float>*, numParameters> rawParameters {};

@@ -61,7 +61,13 @@ void MorselloAudioProcessor::applyFactoryRecipe (int index)
 }
 
 int MorselloAudioProcessor::getNumPrograms() { return kNumFactoryRecipes; }
-int MorselloAudioProcessor::getCurrentProgram() { return currentProgram; }
+// A VST3 host reads the current program (through the wrapper's controller) right after it has
+// restored a state, before the next block: the point at which restored values are announced.
+int MorselloAudioProcessor::getCurrentProgram()
+{
+    announceRestoredValues();
+    return currentProgram;
+}
 // The host's own selection: it already shows this program, so it is not told of it again.
 void MorselloAudioProcessor::setCurrentProgram (int index) { setRecipe (index); }
 

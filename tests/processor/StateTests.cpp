@@ -126,6 +126,40 @@ TEST (StateChunk, ReselectingTheSavedProgramAfterARestoreKeepsTheEdits)
     EXPECT_EQ (parameterValues (reopened), parameterValues (recipe3));
 }
 
+// The framework's VST3 wrapper sends changes made away from its message thread with the next
+// block but nothing for a restore; when the host synchronises itself after a restore (it reads
+// the current program), every restored value is told once more, so nothing older is sent last.
+TEST (StateChunk, RestoredValuesAreToldOnceWhenTheHostReadsTheProgram)
+{
+    struct ValueRecorder final : juce::AudioProcessorListener
+    {
+        void audioProcessorParameterChanged (juce::AudioProcessor*, int index, float value) override { told.emplace_back (index, value); }
+        void audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails&) override {}
+        std::vector<std::pair<int, float>> told;
+    };
+
+    MorselloAudioProcessor source;
+    source.setCurrentProgram (9);
+    source.setParameterValue ("toast", 0.9f);
+
+    MorselloAudioProcessor reopened;
+    reopened.setCurrentProgram (9);
+    restore (reopened, chunkOf (source));
+
+    ValueRecorder recorder;
+    reopened.addListener (&recorder);
+    reopened.getCurrentProgram();
+    const auto toldAfterRestore = recorder.told;
+    recorder.told.clear();
+    reopened.getCurrentProgram();
+    reopened.removeListener (&recorder);
+
+    ASSERT_EQ (toldAfterRestore.size(), kParameterIds.size());
+    EXPECT_EQ (toldAfterRestore[toastIndex].first, (int) toastIndex);
+    EXPECT_FLOAT_EQ (toldAfterRestore[toastIndex].second, 0.9f);
+    EXPECT_TRUE (recorder.told.empty());
+}
+
 // Only a plain index of a factory recipe is taken; anything else leaves the program as it was
 // and the parameters are restored all the same.
 TEST (StateChunk, UnusableProgramTextsKeepTheCurrentProgram)
