@@ -218,8 +218,8 @@ namespace
 class RunningPlugin final : public Instance
 {
 public:
-    RunningPlugin (const LilvPlugin* pluginIn, LilvWorld* world, UridMap& urids, double sampleRate, int blockSizeIn)
-        : plugin (pluginIn), blockSize (blockSizeIn), uridMap (urids)
+    RunningPlugin (const LilvPlugin* pluginIn, LilvWorld* worldIn, UridMap& urids, double sampleRate, int blockSizeIn)
+        : plugin (pluginIn), world (worldIn), blockSize (blockSizeIn), uridMap (urids)
     {
         mapFeatureData = { &urids, [] (LV2_URID_Map_Handle handle, const char* uri)
                                    { return static_cast<UridMap*> (handle)->map (uri); } };
@@ -249,7 +249,7 @@ public:
         if (instance == nullptr)
             throw std::runtime_error ("the plug-in refused to instantiate");
 
-        connectPorts (world);
+        connectPorts();
         lilv_instance_activate (instance);
     }
 
@@ -262,6 +262,18 @@ public:
     void setParameter (const std::string& parameterUri, float value) override
     {
         pending.push_back ({ uridMap.map (parameterUri.c_str()), value });
+    }
+
+    void loadPreset (const std::string& presetUri) override
+    {
+        Node preset { lilv_new_uri (world, presetUri.c_str()) };
+        auto* state = lilv_state_new_from_world (world, &mapFeatureData, preset);
+
+        if (state == nullptr)
+            throw std::runtime_error ("no preset " + presetUri);
+
+        lilv_state_restore (state, instance, nullptr, nullptr, 0, features);
+        lilv_state_free (state);
     }
 
     void process (const float* const* inputs, float* const* outputs, int numSamples) override
@@ -289,7 +301,7 @@ public:
     }
 
 private:
-    void connectPorts (LilvWorld* world)
+    void connectPorts()
     {
         Node audioClass { lilv_new_uri (world, LV2_CORE__AudioPort) };
         Node controlClass { lilv_new_uri (world, LV2_CORE__ControlPort) };
@@ -364,6 +376,7 @@ private:
     };
 
     const LilvPlugin* plugin;
+    LilvWorld* world;
     const int blockSize;
     UridMap& uridMap;
     ::LilvInstance* instance = nullptr;

@@ -47,6 +47,10 @@ public:
     // Queues a patch:Set of the parameter to the value, sent with the next call to process().
     virtual void setParameter (const std::string& parameterUri, float value) = 0;
 
+    // Loads a preset as a host does: reads its state from the description and restores it into
+    // the plug-in through the plug-in's state interface. Throws std::runtime_error on failure.
+    virtual void loadPreset (const std::string& presetUri) = 0;
+
     // Runs the plug-in once over numSamples (at most the block size it was made with) of the
     // two input channels, writing its two output channels.
     virtual void process (const float* const* inputs, float* const* outputs, int numSamples) = 0;
