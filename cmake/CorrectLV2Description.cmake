@@ -88,6 +88,7 @@ set (manifest "${manifest_original}")
 # The helper declares an effect only as "a lv2:Plugin" (it knows just the instrument class), so
 # hosts list the plug-in without a category. It is an audio effect (the VST3 build says "Fx"),
 # so the given class is added beside lv2:Plugin in the plug-in's description.
+# Drop when the framework writes a class for effects.
 set (class_before "\ta lv2:Plugin ;\n")
 set (class_after "\ta lv2:Plugin , ${PLUGIN_CLASS} ;\n")
 count_occurrences ("${dsp}" "${class_after}" corrected)
@@ -102,6 +103,8 @@ endif()
 # --- Description -------------------------------------------------------------------------------
 # The helper writes the plug-in's name as its doap:description, which hosts show as the text
 # that says what the plug-in does. It gets the sentence given here.
+# Drop when the framework writes one. (DESCRIPTION in juce_add_plugin would set it too, but as a
+# definition on every file of the shared code, all of which would then compile again.)
 count_occurrences ("${dsp}" "\tdoap:description \"" found)
 if (NOT found EQUAL 1)
     fail ("dsp.ttl: expected one doap:description, found ${found}")
@@ -116,7 +119,7 @@ endif()
 # --- Maintainer's e-mail -----------------------------------------------------------------------
 # The helper writes the bare address as foaf:mbox's URI. A URI without a scheme is relative to
 # the file, so lilv (and every host on it) reads the address as a file inside the bundle. A
-# mailbox is a mailto: URI.
+# mailbox is a mailto: URI. Drop when the framework writes the mailto: scheme.
 if (NOT dsp MATCHES "\t\tfoaf:mbox <mailto:[^>\n]+> ;\n")
     if (NOT dsp MATCHES "\t\tfoaf:mbox <([^:>\n]+@[^:>\n]+)> ;\n")
         fail ("dsp.ttl: no foaf:mbox line with a bare e-mail address")
@@ -133,6 +136,7 @@ endif()
 # as index 0.75 and rounds to the second. Each scale point's value becomes its index, which is
 # its position in the list (the helper writes them in index order); the range is checked to
 # be 0 to count - 1, so that the indices are the values the plug-in selects them by.
+# Drop when the framework maps the scale points onto the parameter's range.
 set (corrected_dsp "")
 set (rest "${dsp}")
 set (scale_point_lists 0)
@@ -236,6 +240,7 @@ set (dsp "${corrected_dsp}")
 # preset with an rdfs:comment as a factory preset and every other one as the user's, which the
 # user may then overwrite or delete (and deleting one through lilv edits this bundle's
 # manifest). Each preset gets the comment given here, after its label.
+# Drop when the framework marks its presets as the plug-in's own.
 count_occurrences ("${manifest}" "\ta pset:Preset ;\n" presets)
 if (presets EQUAL 0)
     fail ("manifest.ttl: no presets (\"a pset:Preset\")")
