@@ -10,12 +10,12 @@ core="$3"
 
 # lilv names a plug-in's class from LV2's core description, as hosts that ship it do; it comes
 # from a folder of its own so that no other installed plug-in is read.
-specs="$(mktemp -d)"
-trap 'rm -rf "$specs"' EXIT
-ln -s "$core" "$specs/core.lv2"
+core_dir="$(mktemp -d)"
+trap 'rm -rf "$core_dir"' EXIT
+ln -s "$core" "$core_dir/core.lv2"
 
 export LV2_PATH
-LV2_PATH="$(dirname "$bundle"):$specs"
+LV2_PATH="$(dirname "$bundle"):$core_dir"
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
