@@ -10,7 +10,7 @@ packages=(
     libx11-dev libxrandr-dev libxinerama-dev libxcursor-dev libxext-dev libxcomposite-dev
     libgl-dev libcurl4-openssl-dev libgtk-3-dev
     libgtest-dev libbenchmark-dev
-    lilv-utils xvfb xauth fonts-dejavu-core
+    lilv-utils liblilv-dev lv2-dev xvfb xauth fonts-dejavu-core
 )
 
 missing=()
