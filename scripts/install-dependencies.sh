@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what building and testing The Morsello needs, from Debian's packages only.
-# Runs apt-get directly as root, through sudo otherwise; does nothing when all is present.
+# Installs what building and testing The Morsello needs, from Debian's packages only; package
+# names given as arguments are installed too. Runs apt-get directly as root, through sudo
+# otherwise; does nothing when all is present.
 set -euo pipefail
 
 packages=(
@@ -10,7 +11,8 @@ packages=(
     libx11-dev libxrandr-dev libxinerama-dev libxcursor-dev libxext-dev libxcomposite-dev
     libgl-dev libcurl4-openssl-dev libgtk-3-dev
     libgtest-dev libbenchmark-dev
-    lilv-utils xvfb xauth fonts-dejavu-core
+    lilv-utils liblilv-dev lv2-dev xvfb xauth fonts-dejavu-core
+    "$@"
 )
 
 missing=()
@@ -33,4 +35,4 @@ fi
 echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 "${as_root[@]}" apt-get update -q
-"${as_root[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+"${as_root[@]}" apt-get install -y -q -o DPkg::Lock::Timeout=600 --no-install-recommends "${missing[@]}"

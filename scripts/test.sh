@@ -3,6 +3,8 @@
 # Tests that draw or open windows get a virtual display of their own.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+# The DAW tests run the plug-in in Ardour (about 200 MB on a fresh machine).
+"$root/scripts/install-dependencies.sh" ardour
 build="$("$root/scripts/configure.sh" | tail -n 1)"
 export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1
 

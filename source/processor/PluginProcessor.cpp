@@ -1,10 +1,12 @@
 #include "processor/PluginProcessor.h"
 
 #include "editor/PluginEditor.h"
+#include "recipes/FactoryRecipes.h"
 
 #include <cmath>
 
 const juce::Identifier MorselloAudioProcessor::stateType { "MORSELLO_STATE" };
+const juce::Identifier MorselloAudioProcessor::programProperty { "program" };
 
 namespace
 {
@@ -111,7 +113,13 @@ void MorselloAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
     const auto state = apvts.copyState();
 
     if (const auto xml = state.createXml())
+    {
+        // The current program travels with the parameters. Hosts restore a project by handing
+        // back this chunk and then selecting the program they remember; an instance that knows
+        // it is already on that program does not apply the recipe over the restored values.
+        xml->setAttribute (programProperty, currentProgram);
         copyXmlToBinary (*xml, destData);
+    }
 }
 
 void MorselloAudioProcessor::setStateInformation (const void* data, int sizeInBytes)
@@ -126,7 +134,45 @@ void MorselloAudioProcessor::setStateInformation (const void* data, int sizeInBy
     // then refused by the exact-case check of recipe files.
     juce::ValueTree restored { stateType };
     restored.copyPropertiesAndChildrenFrom (juce::ValueTree::fromXml (*xml), nullptr);
+
+    // Chunks written before the program was saved have no such attribute; they leave the
+    // current program as it is, as they always did.
+    const auto savedProgram = programFromText (restored[programProperty].toString());
     replaceParameterState (restored);
+
+    if (savedProgram >= 0 && savedProgram != currentProgram)
+    {
+        currentProgram = savedProgram;
+        updateHostDisplay (ChangeDetails().withProgramChanged (true));
+    }
+
+    restoredValuesToAnnounce = true;
+}
+
+void MorselloAudioProcessor::announceRestoredValues()
+{
+    // The framework's VST3 wrapper queues parameter changes made away from its message thread
+    // (such as a program the host selects from its own thread) and sends them to the host with
+    // the next processed block, while it sends nothing for the changes a state restore makes.
+    // A host that selects a program and then restores a chunk, as Ardour does when it reopens a
+    // project, would so receive the program's values after the restore and apply them over it.
+    // Announcing the restored values once more, after the restore has returned, replaces what
+    // is queued; hosts that were told nothing stale just hear the values they already have.
+    if (! restoredValuesToAnnounce.exchange (false))
+        return;
+
+    for (auto* parameter : getParameters())
+        parameter->sendValueChangedMessageToListeners (parameter->getValue());
+}
+
+int MorselloAudioProcessor::programFromText (const juce::String& text)
+{
+    // Only a plain index of a factory recipe counts; anything else is ignored.
+    if (text.isEmpty() || text.length() > 2 || ! text.containsOnly ("0123456789"))
+        return -1;
+
+    const auto index = text.getIntValue();
+    return index < kNumFactoryRecipes ? index : -1;
 }
 
 void MorselloAudioProcessor::replaceParameterState (juce::ValueTree newState)
@@ -156,6 +202,10 @@ void MorselloAudioProcessor::replaceParameterState (juce::ValueTree newState)
             child.setProperty (valueProperty, presentValue, nullptr);
         }
     }
+
+    // The program is read from a host chunk before this point and written afresh into every
+    // chunk, so the live tree never holds it: a recipe file saved from the tree stays free of it.
+    newState.removeProperty (programProperty, nullptr);
 
     apvts.replaceState (newState);
 }

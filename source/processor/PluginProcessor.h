@@ -48,8 +48,8 @@ public:
     // parameter's legal values (plain units; a choice takes its index). Unknown IDs are ignored.
     void setParameterValue (const juce::String& parameterId, float plainValue);
 
-    // Sets the fifteen parameters of a factory recipe (all but `output`), one gesture each, and
-    // makes it the current program. Indices outside 0..15 do nothing.
+    // Sets the fifteen parameters of a factory recipe (all but `output`), one gesture each, makes
+    // it the current program and tells the host so. Indices outside 0..15 do nothing.
     void applyFactoryRecipe (int index);
 
     // Makes `newState` the parameter tree's state (under the tree's lock). Parameters that it
@@ -58,6 +58,9 @@ public:
 
     // The type of the parameter tree's state, and so the root tag of saved states.
     static const juce::Identifier stateType;
+
+    // The root attribute of a host chunk that holds the current program's index.
+    static const juce::Identifier programProperty;
 
     // Clears both bread states, the three effect slots and the level meters.
     void resetEngineState() noexcept;
@@ -85,6 +88,19 @@ private:
     void detectChanges (const ParameterSnapshot& fresh) noexcept;
     void runLayers (juce::AudioBuffer<float>& block) noexcept;
     void finish (juce::AudioBuffer<float>& block) noexcept;
+
+    // Sets the recipe's fifteen parameters and makes it the current program; false for an index
+    // outside 0..15, which changes nothing.
+    bool setRecipe (int index);
+
+    // Tells the listeners (the host's wrapper) every parameter's value again, once after each
+    // state restore. Called where the host synchronises itself with a restored state.
+    void announceRestoredValues();
+
+    // A saved program index, or -1 when the text is not a factory recipe's index.
+    static int programFromText (const juce::String& text);
+
+    std::atomic<bool> restoredValuesToAnnounce { false };
 
     // Raw-value pointers cached once, so the audio thread does no look-up by name.
     std::array<std::atomic<float>*, numParameters> rawParameters {};

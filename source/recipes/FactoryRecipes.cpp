@@ -24,10 +24,10 @@ const std::array<FactoryRecipe, kNumFactoryRecipes> kFactoryRecipes {{
 }};
 // clang-format on
 
-void MorselloAudioProcessor::applyFactoryRecipe (int index)
+bool MorselloAudioProcessor::setRecipe (int index)
 {
     if ((unsigned int) index >= (unsigned int) kNumFactoryRecipes)
-        return;
+        return false;
 
     const auto& recipe = kFactoryRecipes[(size_t) index];
 
@@ -49,11 +49,27 @@ void MorselloAudioProcessor::applyFactoryRecipe (int index)
     setParameterValue (kParameterIds[biteIndex], recipe.bite);
 
     currentProgram = index;
+    return true;
+}
+
+void MorselloAudioProcessor::applyFactoryRecipe (int index)
+{
+    // The host is told of the new program, so that it saves and later re-selects the program the
+    // instance is really on rather than one it remembers from before.
+    if (setRecipe (index))
+        updateHostDisplay (ChangeDetails().withProgramChanged (true));
 }
 
 int MorselloAudioProcessor::getNumPrograms() { return kNumFactoryRecipes; }
-int MorselloAudioProcessor::getCurrentProgram() { return currentProgram; }
-void MorselloAudioProcessor::setCurrentProgram (int index) { applyFactoryRecipe (index); }
+// A VST3 host reads the current program (through the wrapper's controller) right after it has
+// restored a state, before the next block: the point at which restored values are announced.
+int MorselloAudioProcessor::getCurrentProgram()
+{
+    announceRestoredValues();
+    return currentProgram;
+}
+// The host's own selection: it already shows this program, so it is not told of it again.
+void MorselloAudioProcessor::setCurrentProgram (int index) { setRecipe (index); }
 
 const juce::String MorselloAudioProcessor::getProgramName (int index)
 {

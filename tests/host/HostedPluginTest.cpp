@@ -215,6 +215,50 @@ TEST_F (HostedPlugin, StateSavedThroughTheHostRestoresIntoAFreshInstance)
     EXPECT_NEAR (valueOf (*restored, 15), 0.25f, 1.0e-6f);
 }
 
+// A DAW reopening a project restores the chunk into a fresh instance and then selects the
+// program it remembers. The edits made after that program was chosen must come back.
+TEST_F (HostedPlugin, ReopenedProjectKeepsTheEditsMadeAfterChoosingAProgram)
+{
+    const auto source = load();
+    ASSERT_NE (source, nullptr);
+
+    source->setCurrentProgram (9); // "wrong lunch"
+    exchange (*source);
+    auto& parameters = source->getParameters();
+    parameters[13]->setValueNotifyingHost (0.9f);          // toast
+    parameters[4]->setValueNotifyingHost (0.333f);         // left2
+    parameters[0]->setValueNotifyingHost (10.0f / 12.0f);  // wavefold
+    exchange (*source);
+
+    juce::MemoryBlock state;
+    source->getStateInformation (state);
+
+    const auto reopened = load();
+    ASSERT_NE (reopened, nullptr);
+    reopened->setStateInformation (state.getData(), (int) state.getSize());
+    EXPECT_EQ (reopened->getCurrentProgram(), 9);
+    reopened->setCurrentProgram (9);
+    exchange (*reopened);
+
+    // Both instances' values are read through their saved states (see the program test above).
+    const auto expected = reloadThroughState (*source);
+    const auto check = reloadThroughState (*reopened);
+    ASSERT_NE (expected, nullptr);
+    ASSERT_NE (check, nullptr);
+
+    for (int i = 0; i < 16; ++i)
+    {
+        SCOPED_TRACE (expectedParameters[i].name);
+        EXPECT_NEAR (valueOf (*check, i), valueOf (*expected, i), 1.0e-6f);
+    }
+
+    EXPECT_NEAR (valueOf (*check, 3), 0.73f, 1.0e-6f); // left1 from the recipe
+    EXPECT_NEAR (valueOf (*check, 4), 0.333f, 1.0e-6f);
+    EXPECT_NEAR (valueOf (*check, 13), 0.9f, 1.0e-6f);
+    EXPECT_NEAR (valueOf (*check, 0), 10.0f / 12.0f, 1.0e-6f);
+    EXPECT_EQ (check->getCurrentProgram(), 9);
+}
+
 TEST_F (HostedPlugin, AcceptsMatchingMonoAndStereoLayoutsOnly)
 {
     const auto instance = load();

@@ -53,14 +53,15 @@ TEST (StateChunk, FreshInstanceWritesTheFrameworkFormatOnOneLine)
     EXPECT_EQ (bytes[chunk.getSize() - 1], 0);
 
     const auto text = xmlTextOf (chunk);
-    EXPECT_TRUE (text.startsWith ("<?xml version=\"1.0\" encoding=\"UTF-8\"?> <MORSELLO_STATE>")) << text;
+    EXPECT_TRUE (text.startsWith ("<?xml version=\"1.0\" encoding=\"UTF-8\"?> <MORSELLO_STATE program=\"0\">")) << text;
     EXPECT_FALSE (text.containsAnyOf ("\r\n\t"));
     EXPECT_FALSE (text.containsChar (0));
 
     const auto xml = juce::parseXML (text);
     ASSERT_NE (xml, nullptr);
     EXPECT_FALSE (xml->hasAttribute ("presetName"));
-    EXPECT_EQ (xml->getNumAttributes(), 0);
+    EXPECT_EQ (xml->getNumAttributes(), 1);
+    EXPECT_EQ (xml->getStringAttribute ("program"), "0");
 
     // The parameter tree makes its children in code-point order of the IDs.
     const juce::StringArray order { "bite", "breadMode", "breadType", "fill1", "fill2", "fill3", "fill4", "fillingType",
@@ -78,7 +79,7 @@ TEST (StateChunk, FreshInstanceWritesTheFrameworkFormatOnOneLine)
     }
 }
 
-TEST (StateChunk, RoundTripRestoresEveryParameterAndKeepsTheProgram)
+TEST (StateChunk, RoundTripRestoresEveryParameterAndTheProgram)
 {
     MorselloAudioProcessor source;
     source.applyFactoryRecipe (11);
@@ -90,8 +91,116 @@ TEST (StateChunk, RoundTripRestoresEveryParameterAndKeepsTheProgram)
     restore (target, chunkOf (source));
 
     EXPECT_EQ (parameterValues (target), parameterValues (source));
-    EXPECT_EQ (target.getCurrentProgram(), 4);
+    EXPECT_EQ (target.getCurrentProgram(), 11);
     EXPECT_EQ (chunkOf (target), chunkOf (source));
+
+    // The program is read from the chunk, not kept in the live tree, so a recipe file saved
+    // from that tree does not carry it.
+    EXPECT_FALSE (target.apvts.copyState().hasProperty ("program"));
+}
+
+// A host reopening a project restores the chunk into a fresh instance and then selects the
+// program it remembers; the framework's wrapper applies that program only when it differs from
+// the current one. The edits made after choosing the program must survive.
+TEST (StateChunk, ReselectingTheSavedProgramAfterARestoreKeepsTheEdits)
+{
+    MorselloAudioProcessor saved;
+    saved.setCurrentProgram (9);
+    saved.setParameterValue ("toast", 0.9f);
+    saved.setParameterValue ("left2", 0.333f);
+    saved.setParameterValue ("breadType", 10.0f);
+
+    MorselloAudioProcessor reopened;
+    restore (reopened, chunkOf (saved));
+
+    if (reopened.getCurrentProgram() != 9)
+        reopened.setCurrentProgram (9);
+
+    EXPECT_EQ (reopened.getCurrentProgram(), 9);
+    EXPECT_EQ (parameterValues (reopened), parameterValues (saved));
+
+    // A program the user really chooses afterwards still applies its recipe.
+    reopened.setCurrentProgram (3);
+    MorselloAudioProcessor recipe3;
+    recipe3.setCurrentProgram (3);
+    EXPECT_EQ (parameterValues (reopened), parameterValues (recipe3));
+}
+
+// The framework's VST3 wrapper sends changes made away from its message thread with the next
+// block but nothing for a restore; when the host synchronises itself after a restore (it reads
+// the current program), every restored value is told once more, so nothing older is sent last.
+TEST (StateChunk, RestoredValuesAreToldOnceWhenTheHostReadsTheProgram)
+{
+    struct ValueRecorder final : juce::AudioProcessorListener
+    {
+        void audioProcessorParameterChanged (juce::AudioProcessor*, int index, float value) override { told.emplace_back (index, value); }
+        void audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails&) override {}
+        std::vector<std::pair<int, float>> told;
+    };
+
+    MorselloAudioProcessor source;
+    source.setCurrentProgram (9);
+    source.setParameterValue ("toast", 0.9f);
+
+    MorselloAudioProcessor reopened;
+    reopened.setCurrentProgram (9);
+    restore (reopened, chunkOf (source));
+
+    ValueRecorder recorder;
+    reopened.addListener (&recorder);
+    reopened.getCurrentProgram();
+    const auto toldAfterRestore = recorder.told;
+    recorder.told.clear();
+    reopened.getCurrentProgram();
+    reopened.removeListener (&recorder);
+
+    ASSERT_EQ (toldAfterRestore.size(), kParameterIds.size());
+    EXPECT_EQ (toldAfterRestore[toastIndex].first, (int) toastIndex);
+    EXPECT_FLOAT_EQ (toldAfterRestore[toastIndex].second, 0.9f);
+    EXPECT_TRUE (recorder.told.empty());
+}
+
+// Only a plain index of a factory recipe is taken; anything else leaves the program as it was
+// and the parameters are restored all the same.
+TEST (StateChunk, UnusableProgramTextsKeepTheCurrentProgram)
+{
+    const char* texts[] { "16", "-1", "3.5", "abc", "", " 3", "007", "99999999999" };
+
+    for (const auto* text : texts)
+    {
+        MorselloAudioProcessor processor;
+        processor.applyFactoryRecipe (6);
+        restore (processor, chunkAround (juce::String ("<MORSELLO_STATE program=\"") + text + "\">"
+                                         "<PARAM id=\"toast\" value=\"0.25\"/></MORSELLO_STATE>"));
+
+        EXPECT_EQ (processor.getCurrentProgram(), 6) << "program=\"" << text << "\"";
+        EXPECT_FLOAT_EQ (rawValue (processor, "toast"), 0.25f) << text;
+    }
+
+    MorselloAudioProcessor processor;
+    restore (processor, chunkAround ("<MORSELLO_STATE program=\"15\"/>"));
+    EXPECT_EQ (processor.getCurrentProgram(), 15);
+}
+
+// A chunk as version 1.0.0 wrote it (factory recipe 9, then toast, left2, breadType and output
+// edited) has no program: it restores its sixteen values exactly and leaves the program alone.
+TEST (StateChunk, ChunkFromVersion100RestoresItsValues)
+{
+    juce::MemoryBlock chunk;
+    ASSERT_TRUE (juce::File (MORSELLO_TEST_FIXTURE_DIR "/host-state-1.0.0.chunk").loadFileAsData (chunk));
+
+    MorselloAudioProcessor processor;
+    processor.applyFactoryRecipe (4);
+    restore (processor, chunk);
+
+    // The values as the file writes them, in kParameterIds order.
+    const std::vector<float> expected { 10.0f, 2.0f, 0.0f, // wavefold, free, granular
+                                        0.7300000190734863f, 0.3330000042915344f, 0.4900000095367432f,
+                                        0.3100000023841858f, 0.8200000524520874f, 0.6200000047683716f,
+                                        0.3900000154972076f, 0.9100000262260437f, 0.4400000274181366f, 0.7800000309944153f,
+                                        0.9000000357627869f, 0.6800000071525574f, -4.5f };
+    EXPECT_EQ (parameterValues (processor), expected);
+    EXPECT_EQ (processor.getCurrentProgram(), 4);
 }
 
 TEST (StateChunk, MalformedChunksChangeNothing)

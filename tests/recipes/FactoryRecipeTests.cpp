@@ -99,6 +99,41 @@ TEST (FactoryRecipes, ApplyingMakesOneGesturePerParameterInOrder)
                                                                 "fill1", "fill2", "fill3", "fill4", "toast", "bite" }));
 }
 
+// A recipe chosen in the editor must reach the host's program list, or the host saves a stale
+// program and selects it again when the project is reopened, over the restored values. The
+// host's own selection is not echoed back to it.
+TEST (FactoryRecipes, OnlyRecipesChosenInsideThePlugInAnnounceAProgramChange)
+{
+    struct ProgramChanges final : juce::AudioProcessorListener
+    {
+        void audioProcessorParameterChanged (juce::AudioProcessor*, int, float) override {}
+        void audioProcessorChanged (juce::AudioProcessor* processor, const ChangeDetails& details) override
+        {
+            if (details.programChanged)
+                programs.push_back (processor->getCurrentProgram());
+        }
+
+        std::vector<int> programs;
+    };
+
+    MorselloAudioProcessor processor;
+    ProgramChanges changes;
+    processor.addListener (&changes);
+
+    processor.applyFactoryRecipe (12);
+    processor.setCurrentProgram (4);
+    processor.applyFactoryRecipe (16);
+
+    juce::MemoryBlock chunk;
+    MorselloAudioProcessor other;
+    other.applyFactoryRecipe (7);
+    other.getStateInformation (chunk);
+    processor.setStateInformation (chunk.getData(), (int) chunk.getSize());
+
+    processor.removeListener (&changes);
+    EXPECT_EQ (changes.programs, (std::vector<int> { 12, 7 }));
+}
+
 TEST (FactoryRecipes, IndicesOutsideTheBookChangeNothing)
 {
     MorselloAudioProcessor processor;

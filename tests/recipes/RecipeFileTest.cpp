@@ -234,6 +234,24 @@ TEST_F (RecipeFileTest, RoundTripSetsAllSixteenParametersAndKeepsTheProgram)
     EXPECT_EQ (resaved->getStringAttribute ("presetName"), "second helping");
 }
 
+// A file as version 1.0.0 saved it (factory recipe 9, then toast, left2, breadType and output
+// edited) keeps loading to the same values.
+TEST_F (RecipeFileTest, FileFromVersion100LoadsItsValues)
+{
+    MorselloAudioProcessor processor;
+    ASSERT_TRUE (RecipeFile::load (processor, juce::File (MORSELLO_TEST_FIXTURE_DIR "/recipe-1.0.0.morsellopreset"), recipeBox));
+
+    juce::MemoryBlock chunk;
+    ASSERT_TRUE (juce::File (MORSELLO_TEST_FIXTURE_DIR "/host-state-1.0.0.chunk").loadFileAsData (chunk));
+    MorselloAudioProcessor fromChunk;
+    fromChunk.setStateInformation (chunk.getData(), (int) chunk.getSize());
+
+    EXPECT_EQ (parameterValues (processor), parameterValues (fromChunk));
+    EXPECT_FLOAT_EQ (rawValue (processor, "left2"), 0.333f);
+    EXPECT_FLOAT_EQ (rawValue (processor, "output"), -4.5f);
+    EXPECT_EQ (recipeBox.getText(), "recipe-1.0.0");
+}
+
 TEST_F (RecipeFileTest, LoadShowsTheFilesPresentNameNotTheStoredOne)
 {
     MorselloAudioProcessor source;
@@ -259,7 +277,7 @@ TEST_F (RecipeFileTest, PartialRecipeSetsItsParametersAndLeavesTheOthers)
     // toast is set, breadType has no value (so takes its default), an unknown child and the
     // root's attributes stay in the tree.
     const auto file = folder.getChildFile ("pinch.morsellopreset");
-    ASSERT_TRUE (file.replaceWithText ("<MORSELLO_STATE presetName=\"old\" extra=\"kept\">"
+    ASSERT_TRUE (file.replaceWithText ("<MORSELLO_STATE presetName=\"old\" extra=\"kept\" program=\"7\">"
                                        "<PARAM id=\"toast\" value=\"0.25\"/>"
                                        "<PARAM id=\"breadType\"/>"
                                        "<PARAM id=\"sprinkles\" value=\"3\"/>"
@@ -271,7 +289,11 @@ TEST_F (RecipeFileTest, PartialRecipeSetsItsParametersAndLeavesTheOthers)
     expected[breadTypeIndex] = 0.0f;
     EXPECT_EQ (parameterValues (processor), expected);
 
+    // A program index is host-chunk business: a recipe file neither sets it nor keeps it.
+    EXPECT_EQ (processor.getCurrentProgram(), 0);
+
     const auto state = processor.apvts.copyState();
+    EXPECT_FALSE (state.hasProperty ("program"));
     EXPECT_EQ (state.getProperty ("extra").toString(), "kept");
     EXPECT_TRUE (state.getChildWithProperty ("id", "sprinkles").isValid());
     EXPECT_EQ (state.getNumChildren(), 17);
