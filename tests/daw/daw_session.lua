@@ -107,15 +107,13 @@ end
 -- In front of a user the engine runs all the time, and a VST3 plug-in's settings travel between
 -- it and the DAW with the blocks it processes (see docs/hosts.md): values the DAW queued when
 -- the plug-in was inserted arrive with the first block, a program's values reach the DAW with
--- the next one. So after each step the engine runs for a moment. The VST3 plug-in is prepared
--- afresh for every render, which clears what it processed before; the LV2 one is not, so for
--- LV2 the engine stays stopped.
+-- the next one. So the VST3 cases are set up with the engine running, a moment after each
+-- step, and rendered after one stop of the engine; the plug-in is prepared afresh for every
+-- render, which clears what it processed before. The LV2 plug-in is not, so for LV2 the engine
+-- is stopped before any plug-in is made. (Each stop and start of the engine risks a crash in
+-- the session tool's butler thread, so the engine stops once.)
 local function let_blocks_run ()
-	if format == "vst3" then
-		check (AudioEngine:start (false) == 0, "the engine starts again")
-		sleep (0.3)
-		AudioEngine:stop (false)
-	end
+	if format == "vst3" then sleep (0.3) end
 end
 
 -- Adds the plug-in to a track and applies a case's settings through the DAW.
@@ -178,8 +176,8 @@ end
 
 if action == "new" then
 	-- What the DAW lists: name, vendor, parameters and the factory programs.
+	if format == "lv2" then AudioEngine:stop (false) end
 	local track = new_track ("listing")
-	AudioEngine:stop (false)
 	local plugin = add_plugin (track, {})
 	local engine_plugin = plugin:to_insert ():plugin (0)
 	check (engine_plugin:name () == "The Morsello", "the name, not " .. engine_plugin:name ())
@@ -206,20 +204,25 @@ if action == "new" then
 	plugin = nil
 	track = nil
 
+	local case_tracks = {}
 	for _, case in ipairs (cases) do
 		local case_track = new_track (case.name)
-		local case_plugin = add_plugin (case_track, case)
-		render (case_track, case_plugin, case)
-		case_plugin = nil
+		case_tracks[#case_tracks + 1] = { track = case_track, plugin = add_plugin (case_track, case), case = case }
 		case_track = nil
 	end
 
 	-- The reload case: set up and rendered once now, saved, and rendered again by "reopen".
 	local reload_track = new_track (reload_case.name)
-	local reload_plugin = add_plugin (reload_track, reload_case)
-	render (reload_track, reload_plugin, { name = "before-reload", program = reload_case.program, set = reload_case.set })
-	reload_plugin = nil
+	case_tracks[#case_tracks + 1] = { track = reload_track, plugin = add_plugin (reload_track, reload_case),
+	                                  case = { name = "before-reload", program = reload_case.program, set = reload_case.set } }
 	reload_track = nil
+
+	if format == "vst3" then AudioEngine:stop (false) end
+	for _, entry in ipairs (case_tracks) do
+		render (entry.track, entry.plugin, entry.case)
+	end
+	case_tracks = nil
+	collectgarbage ()
 	check (Session:save_state ("", false, false, false, false, false) == 0, "the session is saved")
 else
 	local route = find_track (reload_case.name)
