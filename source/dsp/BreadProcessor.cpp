@@ -1,7 +1,7 @@
 #include "dsp/BreadProcessor.h"
 
 #include "dsp/LayerCommon.h"
-#include "processor/Parameters.h"
+#include "dsp/EngineSettings.h"
 
 #include <algorithm>
 #include <cmath>

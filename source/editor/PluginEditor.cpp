@@ -54,7 +54,7 @@ MorselloAudioProcessorEditor::MorselloAudioProcessorEditor (MorselloAudioProcess
         addAndMakeVisible (*box);
     }
 
-    auto& parameters = processor.apvts;
+    auto& parameters = processor.getParameterTree();
     bread1Attachment = std::make_unique<ComboBoxAttachment> (parameters, "breadType", bread1Box);
     bread2Attachment = std::make_unique<ComboBoxAttachment> (parameters, "breadType", bread2Box);
     fillingAttachment = std::make_unique<ComboBoxAttachment> (parameters, "fillingType", fillingBox);
@@ -229,9 +229,9 @@ void MorselloAudioProcessorEditor::updateCaptions()
 void MorselloAudioProcessorEditor::timerCallback()
 {
     for (int channel = 0; channel < MeterDisplayState::numChannels; ++channel)
-        meterState.update (channel, processor.levelMeters.take (channel));
+        meterState.update (channel, processor.getLevelMeters().take (channel));
 
-    if (const auto* rawMode = processor.apvts.getRawParameterValue ("breadMode"))
+    if (const auto* rawMode = processor.getParameterTree().getRawParameterValue ("breadMode"))
     {
         const auto mode = juce::roundToInt (rawMode->load());
 

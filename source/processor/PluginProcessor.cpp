@@ -22,7 +22,7 @@ MorselloAudioProcessor::MorselloAudioProcessor()
                                 .withInput ("Input", juce::AudioChannelSet::stereo(), true)
                                 .withOutput ("Output", juce::AudioChannelSet::stereo(), true)),
       apvts (*this, nullptr, stateType, createParameterLayout()),
-      randomEngine (makeSeededEngine())
+      randomGenerator (makeSeededEngine())
 {
     for (size_t i = 0; i < kParameterIds.size(); ++i)
     {
@@ -39,7 +39,25 @@ const juce::String MorselloAudioProcessor::getName() const { return "The Morsell
 
 void MorselloAudioProcessor::prepareToPlay (double newSampleRate, int maximumBlockSize)
 {
-    preparePipeline (newSampleRate, maximumBlockSize);
+    engine.prepare (newSampleRate, maximumBlockSize, getTotalNumOutputChannels(), readSettings());
+}
+
+void MorselloAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
+{
+    for (auto channel = getTotalNumInputChannels(); channel < std::min (buffer.getNumChannels(), getTotalNumOutputChannels()); ++channel)
+        buffer.clear (channel, 0, buffer.getNumSamples());
+
+    engine.process (buffer, readSettings());
+}
+
+EngineSettings MorselloAudioProcessor::readSettings() const noexcept
+{
+    EngineSettings settings;
+
+    for (size_t i = 0; i < rawParameters.size(); ++i)
+        settings.values[i] = rawParameters[i]->load();
+
+    return settings;
 }
 
 // Buffers keep their size until the next prepare, so a block after this still processes.

@@ -17,7 +17,7 @@ float ChefsChoice::knobValue (std::uint32_t output) noexcept
 
 void ChefsChoice::randomise (MorselloAudioProcessor& processor, juce::ComboBox& recipeBox)
 {
-    auto& engine = processor.randomEngine;
+    auto& engine = processor.getRandomGenerator();
 
     auto setChoice = [&] (int parameterIndex, const juce::StringArray& names)
     {

@@ -83,7 +83,7 @@ bool RecipeFile::save (MorselloAudioProcessor& processor, const juce::File& chos
 
     // copyState writes the current values into the tree under its lock; the name goes on the
     // copy only, so the live tree is untouched.
-    auto state = processor.apvts.copyState();
+    auto state = processor.getParameterTree().copyState();
     state.setProperty (presetNameProperty, name, nullptr);
 
     const auto xml = state.createXml();

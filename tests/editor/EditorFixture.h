@@ -74,7 +74,7 @@ protected:
         access->stopRealTimer();
     }
 
-    float raw (const char* id) const { return processor.apvts.getRawParameterValue (id)->load(); }
+    float raw (const char* id) const { return processor.getParameterTree().getRawParameterValue (id)->load(); }
 
     MorselloAudioProcessor processor;
     std::unique_ptr<MorselloAudioProcessorEditor> editor;

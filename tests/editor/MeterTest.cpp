@@ -63,7 +63,7 @@ protected:
     void tickWith (std::array<float, 4> peaks)
     {
         for (int c = 0; c < 4; ++c)
-            processor.levelMeters.raise (c, peaks[(size_t) c]);
+            processor.getLevelMeters().raise (c, peaks[(size_t) c]);
 
         access->tick();
     }

@@ -123,7 +123,7 @@ Render render (const GoldenCase& c)
             }
 
         for (int meter = 0; meter < 4; ++meter)
-            hash.add (processor.levelMeters.take (meter));
+            hash.add (processor.getLevelMeters().take (meter));
 
         start += length;
     }
@@ -181,8 +181,8 @@ Setup nudgeFinishing (float toastStep, float biteStep, float outputDecibels)
 {
     return [=] (MorselloAudioProcessor& p)
     {
-        set (p, "toast", p.apvts.getRawParameterValue ("toast")->load() + toastStep);
-        set (p, "bite", p.apvts.getRawParameterValue ("bite")->load() + biteStep);
+        set (p, "toast", p.getParameterTree().getRawParameterValue ("toast")->load() + toastStep);
+        set (p, "bite", p.getParameterTree().getRawParameterValue ("bite")->load() + biteStep);
         set (p, "output", outputDecibels);
     };
 }

@@ -89,7 +89,7 @@ TEST (Processor, NewInstanceStartsOnTheFirstRecipeAtUnityOutput)
                              recipe.toast, recipe.bite, 0.0f };
 
     for (size_t i = 0; i < kParameterIds.size(); ++i)
-        EXPECT_NEAR (processor.apvts.getRawParameterValue (kParameterIds[i])->load(), expected[i], 1.0e-6f) << kParameterIds[i];
+        EXPECT_NEAR (processor.getParameterTree().getRawParameterValue (kParameterIds[i])->load(), expected[i], 1.0e-6f) << kParameterIds[i];
 }
 
 TEST (Processor, InstancesSeedTheirGeneratorsIndependently)
@@ -101,7 +101,7 @@ TEST (Processor, InstancesSeedTheirGeneratorsIndependently)
     bool differ = false;
 
     for (int i = 0; i < 4; ++i)
-        differ = differ || first.randomEngine() != second.randomEngine();
+        differ = differ || first.getRandomGenerator()() != second.getRandomGenerator()();
 
     EXPECT_TRUE (differ);
 }

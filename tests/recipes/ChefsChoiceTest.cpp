@@ -124,7 +124,7 @@ TEST (ChefsChoiceClick, KnownSeedGivesTheHandComputedRecipesInOrder)
 
     GestureRecorder recorder;
     processor.addListener (&recorder);
-    processor.randomEngine.seed (defaultSeed);
+    processor.getRandomGenerator().seed (defaultSeed);
 
     // Choices from outputs 0..2 (the filling before the mode), knobs from outputs 3..14 and
     // 18..29, each knob value snapped to its 0.001 step.
@@ -188,7 +188,7 @@ TEST (ChefsChoiceClick, ManyClicksStayInBandAndSpreadEvenly)
     MorselloAudioProcessor processor;
     processor.setParameterValue ("output", 3.5f);
     const auto outputBefore = rawValue (processor, "output");
-    processor.randomEngine.seed (20261210u);
+    processor.getRandomGenerator().seed (20261210u);
     juce::ComboBox recipeBox;
 
     std::vector<int> breadCounts ((size_t) kBreadTypeNames.size()),

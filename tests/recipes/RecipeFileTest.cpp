@@ -126,7 +126,7 @@ TEST_F (RecipeFileTest, SavedFileHasTheExactLayoutWithCrLfLineEnds)
     EXPECT_EQ (bytes.toString().toStdString(), expected);
 
     // The name goes on the saved copy only; the live tree stays without it.
-    EXPECT_FALSE (processor.apvts.state.hasProperty ("presetName"));
+    EXPECT_FALSE (processor.getParameterTree().state.hasProperty ("presetName"));
     EXPECT_EQ (recipeBox.getText(), "my morsello");
     EXPECT_EQ (recipeBox.getSelectedId(), 0);
     EXPECT_TRUE (messages.empty());
@@ -227,7 +227,7 @@ TEST_F (RecipeFileTest, RoundTripSetsAllSixteenParametersAndKeepsTheProgram)
 
     // The name travels with the live tree into the host's chunk and the next file saved,
     // where a save under another name overwrites it.
-    EXPECT_EQ (destination.apvts.state.getProperty ("presetName").toString(), "late supper");
+    EXPECT_EQ (destination.getParameterTree().state.getProperty ("presetName").toString(), "late supper");
     ASSERT_TRUE (RecipeFile::save (destination, folder.getChildFile ("second helping"), destinationBox));
     const auto resaved = juce::parseXML (folder.getChildFile ("second helping.morsellopreset"));
     ASSERT_NE (resaved, nullptr);
@@ -292,7 +292,7 @@ TEST_F (RecipeFileTest, PartialRecipeSetsItsParametersAndLeavesTheOthers)
     // A program index is host-chunk business: a recipe file neither sets it nor keeps it.
     EXPECT_EQ (processor.getCurrentProgram(), 0);
 
-    const auto state = processor.apvts.copyState();
+    const auto state = processor.getParameterTree().copyState();
     EXPECT_FALSE (state.hasProperty ("program"));
     EXPECT_EQ (state.getProperty ("extra").toString(), "kept");
     EXPECT_TRUE (state.getChildWithProperty ("id", "sprinkles").isValid());
@@ -320,7 +320,7 @@ TEST_F (RecipeFileTest, UnacceptableFilesChangeNothingAndShowNothing)
     MorselloAudioProcessor processor;
     processor.applyFactoryRecipe (2);
     const auto before = parameterValues (processor);
-    const auto stateBefore = processor.apvts.copyState();
+    const auto stateBefore = processor.getParameterTree().copyState();
 
     for (const auto& c : cases)
     {
@@ -333,7 +333,7 @@ TEST_F (RecipeFileTest, UnacceptableFilesChangeNothingAndShowNothing)
 
         EXPECT_FALSE (RecipeFile::load (processor, file, recipeBox)) << c.name;
         EXPECT_EQ (parameterValues (processor), before) << c.name;
-        EXPECT_TRUE (processor.apvts.copyState().isEquivalentTo (stateBefore)) << c.name;
+        EXPECT_TRUE (processor.getParameterTree().copyState().isEquivalentTo (stateBefore)) << c.name;
         EXPECT_EQ (recipeBox.getText(), "before") << c.name;
     }
 

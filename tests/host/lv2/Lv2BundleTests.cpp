@@ -115,7 +115,7 @@ const char* const choiceIds[] { kParameterIds[breadTypeIndex], kParameterIds[bre
 
 juce::AudioParameterChoice& choiceParameter (MorselloAudioProcessor& processor, const char* id)
 {
-    auto* choice = dynamic_cast<juce::AudioParameterChoice*> (processor.apvts.getParameter (id));
+    auto* choice = dynamic_cast<juce::AudioParameterChoice*> (processor.getParameterTree().getParameter (id));
 
     if (choice == nullptr)
         throw std::runtime_error (std::string ("no choice parameter ") + id);
