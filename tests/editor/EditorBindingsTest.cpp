@@ -190,7 +190,7 @@ TEST_F (EditorTest, RecipeBoxListsTheFactoryRecipesAndAppliesTheChosenOne)
     access->recipeBox.setSelectedId (4, juce::sendNotificationSync);
 
     EXPECT_EQ (processor.getCurrentProgram(), 3);
-    EXPECT_EQ (access->selectedRecipe, 3);
+    EXPECT_EQ (editor->getSelectedRecipe(), 3);
     EXPECT_EQ (access->recipeBox.getText(), "jam tomorrow");
     EXPECT_EQ (juce::roundToInt (raw ("breadType")), kFactoryRecipes[3].breadType);
     EXPECT_FLOAT_EQ (raw ("bite"), kFactoryRecipes[3].bite);
@@ -210,7 +210,7 @@ TEST_F (EditorTest, PreviousAndNextStepAndWrapAround)
         (s.step > 0 ? access->nextButton : access->previousButton).triggerClick();
         runQueuedMessages();
 
-        EXPECT_EQ (access->selectedRecipe, s.to) << "from " << s.from;
+        EXPECT_EQ (editor->getSelectedRecipe(), s.to) << "from " << s.from;
         EXPECT_EQ (processor.getCurrentProgram(), s.to) << "from " << s.from;
         EXPECT_EQ (access->recipeBox.getText(), kFactoryRecipes[(size_t) s.to].name) << "from " << s.from;
         EXPECT_EQ (access->recipeBox.getSelectedId(), s.to + 1) << "from " << s.from;
@@ -228,7 +228,7 @@ TEST_F (EditorTest, SteppingAfterFreeTextStartsFromTheRecipeLastChosenHere)
     access->nextButton.triggerClick();
     runQueuedMessages();
 
-    EXPECT_EQ (access->selectedRecipe, 10);
+    EXPECT_EQ (editor->getSelectedRecipe(), 10);
     EXPECT_EQ (processor.getCurrentProgram(), 10);
     EXPECT_EQ (access->recipeBox.getText(), kFactoryRecipes[10].name);
 }
@@ -239,15 +239,26 @@ TEST_F (EditorTest, NewEditorShowsTheCurrentProgram)
     openEditor();
     EXPECT_EQ (access->recipeBox.getText(), "alien cutlery");
     EXPECT_EQ (access->recipeBox.getSelectedId(), 13);
-    EXPECT_EQ (access->selectedRecipe, 12);
+    EXPECT_EQ (editor->getSelectedRecipe(), 12);
 }
 
-TEST_F (EditorTest, ButtonsAndMenusCarryTheirNamesAndIds)
+TEST_F (EditorTest, DiceShowsChefsChoiceWithoutApplyingARecipe)
 {
-    EXPECT_EQ (access->bread1Box.getComponentID(), "breadDisplay");
-    EXPECT_EQ (access->bread2Box.getComponentID(), "breadDisplay");
-    EXPECT_EQ (access->fillingBox.getComponentID(), "fillingDisplay");
-    EXPECT_EQ (access->diceButton.getComponentID(), "recipeDice");
+    access->recipeBox.setSelectedId (10, juce::sendNotificationSync); // "quiet deli", index 9
+    int boxChanges = 0;
+    access->recipeBox.onChange = [&boxChanges] { ++boxChanges; };
+
+    access->diceButton.triggerClick();
+    runQueuedMessages();
+
+    EXPECT_EQ (access->recipeBox.getText(), "chef's choice");
+    EXPECT_EQ (access->recipeBox.getSelectedId(), 0);
+    EXPECT_EQ (processor.getCurrentProgram(), 9);
+    EXPECT_EQ (boxChanges, 0) << "the recipe box must not apply a recipe";
+}
+
+TEST_F (EditorTest, ButtonsAndMenusCarryTheirNames)
+{
     EXPECT_EQ (access->diceButton.getButtonText(), "");
     EXPECT_EQ (access->diceButton.getName(), juce::String::fromUTF8 ("\xe2\x9a\x84  chef's choice"));
     EXPECT_EQ (access->diceButton.getTooltip(), "Randomise recipe");
