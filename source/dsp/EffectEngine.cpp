@@ -12,13 +12,23 @@ void EffectSlot::prepare (double newSampleRate)
     for (auto& line : delay)
         line.prepare (delayLength);
 
-    reverb.setSampleRate (newSampleRate);
     sampleRate = newSampleRate;
 
     for (auto& line : resonatorLine)
         line.prepare ((int) (0.1 * newSampleRate) + 8);
 
-    resetTonal();
+    restart();
+}
+
+void EffectSlot::restart() noexcept
+{
+    reset();
+    noiseState = kInitialNoiseState;
+
+    // A new reverb's parameters, with its smoothing at rest on them. The rate sizes the reverb's
+    // buffers; at the rate they already have, nothing is allocated.
+    reverb.setParameters ({});
+    reverb.setSampleRate (sampleRate);
 }
 
 void EffectSlot::reset() noexcept

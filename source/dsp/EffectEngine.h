@@ -29,12 +29,14 @@ inline constexpr int kFirstTonalKind = (int) EffectKind::ringMod;
 // Everything one engine instance remembers between blocks. One slot per layer.
 struct EffectSlot
 {
+    static constexpr uint32_t kInitialNoiseState = 0x051F15E5u;
+
     std::array<DelayLine, 2> delay;                 // granular, delay and smear lines
     int writeIndex = 0;                             // shared write position of both lines
     std::array<float, 2> heldSample {};             // lo-fi: held value per channel
     std::array<int, 2> holdCountdown {};            // lo-fi: samples until the next capture
     std::array<float, 2> smearState {};             // smear: one-pole state per channel
-    uint32_t noiseState = 0x051F15E5u;              // lo-fi: xorshift state, runs on across resets
+    uint32_t noiseState = kInitialNoiseState;       // lo-fi: xorshift state, runs on across resets
     double lfoPhase = 0.0;                          // delay-line kinds' LFO, cycles in [0, 1)
     juce::Reverb reverb;                            // reverb kind
     double sampleRate = 44100.0;                    // the tonal kinds' copy of the rate
@@ -44,12 +46,17 @@ struct EffectSlot
     std::array<float, 2> toneState {};              // wavefold / resonator one-pole state
     int lastTonalKind = -1;                         // tonal kind of the last call, or -1
 
-    // Sizes the lines for the rate (delay: max (4096, 4 s); comb: 0.1 s + 8) and resets the
-    // tonal state. Never called while a block is processed.
+    // Sizes the lines for the rate (delay: max (4096, 4 s); comb: 0.1 s + 8) and starts
+    // everything afresh, as in a new slot. Never called while a block is processed.
     void prepare (double newSampleRate);
 
-    // Full reset: everything but noiseState and the line lengths.
+    // Full reset: everything but noiseState, the reverb's parameter smoothing and the line
+    // lengths. What a jump in the settings clears.
     void reset() noexcept;
+
+    // Everything as prepare() left it: a reset, and the noise generator and the reverb's
+    // parameter smoothing started afresh. Allocates nothing (the reverb's sizes are kept).
+    void restart() noexcept;
 
     // Resets only what the tonal kinds use.
     void resetTonal() noexcept;

@@ -45,7 +45,7 @@ void MorselloEngine::prepare (double newSampleRate, int maximumBlockSize, int nu
     if (dryBuffer.getNumSamples() != length || dryBuffer.getNumChannels() != numChannels)
         dryBuffer.setSize (numChannels, length);
 
-    settingsInUse = settings;
+    latestSettings = settings;
     reset();
 }
 
@@ -56,11 +56,18 @@ void MorselloEngine::reset() noexcept
     outputLimiter.gain = 1.0f;
 
     // The ramps start at rest on the present values.
-    toastRamp.setCurrentAndTargetValue (settingsInUse[toastIndex]);
-    biteRamp.setCurrentAndTargetValue (settingsInUse[biteIndex]);
-    outputGainRamp.setCurrentAndTargetValue (outputGainFor (settingsInUse[outputIndex]));
+    toastRamp.setCurrentAndTargetValue (latestSettings[toastIndex]);
+    biteRamp.setCurrentAndTargetValue (latestSettings[biteIndex]);
+    outputGainRamp.setCurrentAndTargetValue (outputGainFor (latestSettings[outputIndex]));
 
-    clearLayers();
+    layers.bread1.reset();
+    layers.bread2.reset();
+
+    layers.filling.restart();
+    layers.bread1Slot.restart();
+    layers.bread2Slot.restart();
+
+    meters.clear();
 }
 
 // What a jump in the settings resets once the fade has reached 0: the layers' memories (the
@@ -127,6 +134,7 @@ void MorselloEngine::processPiece (juce::AudioBuffer<float>& block, const Engine
     for (int channel = 0; channel < std::min (numChannels, dryBuffer.getNumChannels()); ++channel)
         dryBuffer.copyFrom (channel, 0, block, channel, 0, numSamples);
 
+    latestSettings = settings;
     adopt (settings);
     runLayers (block);
 

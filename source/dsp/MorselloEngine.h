@@ -58,7 +58,7 @@ private:
     double sampleRate = 44100.0;
     Layers layers;
     juce::AudioBuffer<float> dryBuffer;
-    EngineSettings settingsInUse;
+    EngineSettings settingsInUse, latestSettings;
     bool hasSettings = false;
     TransitionState transition;
     LinearRamp biteRamp, outputGainRamp, toastRamp;
