@@ -1,5 +1,6 @@
 #include "dsp/BreadProcessor.h"
 
+#include "dsp/ChunkFrames.h"
 #include "dsp/LayerCommon.h"
 #include "dsp/EngineSettings.h"
 
@@ -51,9 +52,6 @@ BlockValues blockValuesFor (float k1, float k2, double sampleRate) noexcept
     return values;
 }
 
-constexpr int kChunkLength = 64;
-using ChunkModulation = std::array<float, kChunkLength>;
-using ChunkReadPoints = std::array<DelayLine::ReadPoint, kChunkLength>;
 
 // The shared frame: the oscillator and the write position advance on every sample whatever the
 // kind; `startChunk` derives what both channels share over a chunk (the delay kinds' read
@@ -71,7 +69,7 @@ void runFrame (float* const* channels, int numChannels, int numSamples, BreadSta
     const auto length = state.buffers[0].getLength();
     auto phase = state.lfoPhase;
     auto writeIndex = state.writeIndex;
-    ChunkModulation modulation {};
+    ChunkValues modulation {};
 
     for (int start = 0; start < numSamples; start += kChunkLength)
     {
@@ -82,10 +80,7 @@ void runFrame (float* const* channels, int numChannels, int numSamples, BreadSta
             if constexpr (usesOscillator)
                 modulation[(size_t) i] = (float) std::sin (juce::MathConstants<double>::twoPi * phase);
 
-            phase += values.oscillatorIncrement;
-
-            if (phase >= 1.0)
-                phase -= 1.0;
+            phase = advancePhase (phase, values.oscillatorIncrement);
         }
 
         startChunk (modulation, n, writeIndex, length);
@@ -153,7 +148,7 @@ void BreadProcessor::process (juce::AudioBuffer<float>& block, BreadState& state
     const auto numChannels = std::min (block.getNumChannels(), 2);
     const auto values = blockValuesFor (k1, k2, sampleRate);
     auto* const* channels = block.getArrayOfWritePointers();
-    const auto nothingShared = [] (const ChunkModulation&, int, int, int) {};
+    const auto nothingShared = [] (const ChunkValues&, int, int, int) {};
 
     switch (kind)
     {
@@ -207,12 +202,12 @@ void BreadProcessor::process (juce::AudioBuffer<float>& block, BreadState& state
             // Both channels read at the same position, so it is wrapped once per sample. Read
             // before writing, so the delay counts back from the sample about to be written.
             runFrame<true, true> (channels, numChannels, numSamples, state, values, k3,
-                            [&] (const ChunkModulation& modulation, int n, int writeIndex, int length)
+                            [&] (const ChunkValues& modulation, int n, int writeIndex, int length)
                             {
                                 for (int i = 0; i < n; ++i)
                                 {
                                     const auto delayMs = modulation[(size_t) i] * k2 * 5.0f + baseDelayMs;
-                                    points[(size_t) i] = lines[0].readPointFor ((float) writeIndex - fs * delayMs / 1000.0f);
+                                    points.set ((size_t) i, lines[0].readPointFor ((float) writeIndex - fs * delayMs / 1000.0f));
 
                                     if (++writeIndex == length)
                                         writeIndex = 0;
@@ -237,11 +232,11 @@ void BreadProcessor::process (juce::AudioBuffer<float>& block, BreadState& state
 
             // Both channels read at the same position, so it is wrapped once per sample.
             runFrame<false, true> (channels, numChannels, numSamples, state, values, k3,
-                             [&] (const ChunkModulation&, int n, int writeIndex, int length)
+                             [&] (const ChunkValues&, int n, int writeIndex, int length)
                              {
                                  for (int i = 0; i < n; ++i)
                                  {
-                                     points[(size_t) i] = lines[0].readPointFor ((float) writeIndex - delaySamples);
+                                     points.set ((size_t) i, lines[0].readPointFor ((float) writeIndex - delaySamples));
 
                                      if (++writeIndex == length)
                                          writeIndex = 0;

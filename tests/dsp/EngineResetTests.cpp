@@ -125,8 +125,8 @@ std::vector<KindCase> everyKind()
 }
 
 INSTANTIATE_TEST_SUITE_P (EveryKind, EngineRestart, testing::ValuesIn (everyKind()),
-                          [] (const testing::TestParamInfo<KindCase>& info)
+                          [] (const testing::TestParamInfo<KindCase>& param)
                           {
-                              return std::string (info.param.isBread ? "bread" : "filling") + std::to_string (info.param.kind);
+                              return std::string (param.param.isBread ? "bread" : "filling") + std::to_string (param.param.kind);
                           });
 } // namespace
