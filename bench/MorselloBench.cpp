@@ -1,21 +1,18 @@
-// Speed of every layer kind and of the whole processBlock, at 48 kHz stereo in 512-sample
+// Speed of every layer kind and of the whole engine, at 48 kHz stereo in 512-sample
 // blocks. Each kind is set beside its floor: a loop of only the maths-library calls that the
 // kind's formulas make per sample, on the same audio, so "ratio" says how much the kind spends
 // beyond what its formulas force. Run build/bench/morsello_bench (see docs/performance.md).
 
-#include "dsp/BreadProcessor.h"
-#include "dsp/EffectEngine.h"
+#include "dsp/BreadLayer.h"
+#include "dsp/MorselloEngine.h"
 #include "processor/Parameters.h"
-#include "processor/PluginProcessor.h"
 #include "recipes/FactoryRecipes.h"
 
 #include <benchmark/benchmark.h>
-#include <juce_gui_basics/juce_gui_basics.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -29,7 +26,8 @@ constexpr int kNumChannels = 2;
 constexpr int kSourceBlocks = 94; // about one second of source audio, cycled
 constexpr double kTwoPi = juce::MathConstants<double>::twoPi;
 
-// Knob settings: the middle of every knob, wet amount at 1 (a bread in the engine gets 0.5 as k3).
+// Knob settings: the middle of every knob, wet amount at 1 (a bread in the effect engine gets
+// its k3 from effectEngineRouteFor).
 constexpr float kKnob1 = 0.5f, kKnob2 = 0.5f, kKnob3 = 0.5f, kAmount = 1.0f;
 
 //==============================================================================
@@ -215,10 +213,8 @@ void benchmarkLayer (benchmark::State& state, const LayerCase& layer)
     {
         auto& block = feeder.next();
 
-        if (layer.isBread && layer.kind < firstEngineBread)
-            BreadProcessor::process (block, bread, layer.kind, kKnob1, kKnob2, kAmount, kSampleRate);
-        else if (layer.isBread)
-            EffectEngine::process (block, *slot, (EffectKind) (layer.kind - firstEngineBread), kKnob1, kKnob2, 0.5f, kAmount, kSampleRate);
+        if (layer.isBread)
+            runBreadLayer (block, bread, *slot, layer.kind, { kKnob1, kKnob2, kAmount }, kSampleRate);
         else
             EffectEngine::process (block, *slot, (EffectKind) layer.kind, kKnob1, kKnob2, kKnob3, kAmount, kSampleRate);
 
@@ -246,11 +242,11 @@ void benchmarkFloor (benchmark::State& state, const LayerCase& layer)
 }
 
 //==============================================================================
-// The whole chain, parameters set as a user would, before prepare so the first block adopts them.
+// The whole chain: the engine as the plug-in runs it, on settings it is prepared with.
 struct ChainCase
 {
     std::string name;
-    std::function<void (MorselloAudioProcessor&)> configure;
+    EngineSettings settings;
     std::vector<LayerCase> layers; // bread 1, filling, bread 2: whose floors make the chain's
     float toast;                   // the finishing stage's tanh (D s) per sample and channel
 };
@@ -259,21 +255,20 @@ std::vector<ChainCase> chainCases()
 {
     auto setAll = [] (int breadType, int fillingType, float toast, float bite)
     {
-        return [=] (MorselloAudioProcessor& processor)
-        {
-            processor.setParameterValue ("breadType", (float) breadType);
-            processor.setParameterValue ("breadMode", (float) freeMode);
-            processor.setParameterValue ("fillingType", (float) fillingType);
+        EngineSettings settings;
+        settings[breadTypeIndex] = (float) breadType;
+        settings[breadModeIndex] = (float) freeMode;
+        settings[fillingTypeIndex] = (float) fillingType;
 
-            for (const auto* id : { "left1", "left2", "right1", "right2", "fill1", "fill2", "fill3" })
-                processor.setParameterValue (id, 0.5f);
+        for (const auto index : { left1Index, left2Index, right1Index, right2Index, fill1Index, fill2Index, fill3Index })
+            settings[index] = 0.5f;
 
-            for (const auto* id : { "left3", "right3", "fill4" })
-                processor.setParameterValue (id, 1.0f);
+        for (const auto index : { left3Index, right3Index, fill4Index })
+            settings[index] = 1.0f;
 
-            processor.setParameterValue ("toast", toast);
-            processor.setParameterValue ("bite", bite);
-        };
+        settings[toastIndex] = toast;
+        settings[biteIndex] = bite;
+        return settings;
     };
 
     const auto layers = layerCases();
@@ -285,7 +280,7 @@ std::vector<ChainCase> chainCases()
 
     return {
         { std::string ("chain/recipe 0, ") + recipe.name,
-          [] (MorselloAudioProcessor& processor) { processor.applyFactoryRecipe (0); },
+          engineSettingsFor (recipe),
           { layer ("filling/" + kFillingTypeNames[recipe.fillingType].toStdString()) },
           recipe.toast },
         { "chain/ring mod breads around ring mod", setAll (9, 5, 1.0f, 1.0f),
@@ -298,20 +293,17 @@ std::vector<ChainCase> chainCases()
 void benchmarkChain (benchmark::State& state, const ChainCase& chain)
 {
     BlockFeeder feeder;
-    MorselloAudioProcessor processor;
-    chain.configure (processor);
-    processor.prepareToPlay (kSampleRate, kBlockSize);
-
-    juce::MidiBuffer midi;
+    auto engine = std::make_unique<MorselloEngine>();
+    engine->prepare (kSampleRate, kBlockSize, kNumChannels, chain.settings);
 
     // Past the first blocks' ramps, into the steady state.
     for (int i = 0; i < 200; ++i)
-        processor.processBlock (feeder.next(), midi);
+        engine->process (feeder.next(), chain.settings);
 
     for (auto _ : state)
     {
         auto& block = feeder.next();
-        processor.processBlock (block, midi);
+        engine->process (block, chain.settings);
         benchmark::DoNotOptimize (block.getReadPointer (0));
         benchmark::ClobberMemory();
     }
@@ -405,9 +397,6 @@ private:
 
 int main (int argc, char** argv)
 {
-    // The processor's parameter tree needs the framework's message manager.
-    const juce::ScopedJuceInitialiser_GUI framework;
-
     for (const auto& layer : layerCases())
     {
         benchmark::RegisterBenchmark (layer.name.c_str(), [layer] (benchmark::State& state) { benchmarkLayer (state, layer); })

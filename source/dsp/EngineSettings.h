@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 
 // What the engine is told to do for one block: the sixteen setting values, in the same order as
 // the host's parameter list. Plain data, so that any program (the plug-in, a console renderer, a
