@@ -386,7 +386,7 @@ void MorselloAudioProcessorEditor::paint (juce::Graphics& g)
         { "bread 2", 1248, 194, 320, 46, 32, Palette::charcoal },
         { "chef's choice", 390, 745, 116, 28, 17, Palette::cream },
         { "sound between the slices", 58, 808, 330, 28, 16, Palette::cream.withAlpha (0.7f) },
-        { "v 1.0.0", 1500, 808, 118, 28, 14, Palette::cream.withAlpha (0.7f) },
+        { "v " JucePlugin_VersionString, 1500, 808, 118, 28, 14, Palette::cream.withAlpha (0.7f) },
     } };
 
     for (const auto& t : panelTexts)

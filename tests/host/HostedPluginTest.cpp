@@ -113,7 +113,7 @@ TEST_F (HostedPlugin, DescribesItselfAsTheMorselloEffect)
 {
     const auto description = describe();
     EXPECT_EQ (description.name, "The Morsello");
-    EXPECT_EQ (description.version, "1.0.0");
+    EXPECT_EQ (description.version, MORSELLO_VERSION);
     EXPECT_EQ (description.pluginFormatName, "VST3");
     EXPECT_TRUE (description.category.contains ("Fx"));
     EXPECT_FALSE (description.isInstrument);
