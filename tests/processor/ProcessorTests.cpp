@@ -55,7 +55,7 @@ TEST (Processor, ReportsItsIdentityAndFixedAnswers)
 {
     MorselloAudioProcessor processor;
 
-    EXPECT_EQ (processor.getName(), "The Morsello");
+    EXPECT_EQ (processor.getName(), JucePlugin_Name); // the name every format announces
     EXPECT_FALSE (processor.acceptsMidi());
     EXPECT_FALSE (processor.producesMidi());
     EXPECT_TRUE (processor.hasEditor());
