@@ -25,7 +25,8 @@ inline double advancePhase (double phase, double increment) noexcept
     return phase;
 }
 
-// A chunk's read points, field by field so that loops filling them can be vectorised.
+// A chunk's read points, field by field so that loops filling them can be vectorised. (The
+// resonator, whose loop is not vectorised, keeps whole DelayLine::ReadPoint values instead.)
 struct ChunkReadPoints
 {
     std::array<int, kChunkLength> index {}, next {};

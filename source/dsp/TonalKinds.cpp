@@ -131,7 +131,10 @@ struct Resonator
     double period;  // samples
     float feedback, coefficient;
 
-    ChunkReadPoints point {};
+    // Whole read points, not ChunkReadPoints' separate fields: this loop reads a sample's
+    // index, next index and fraction together and is not vectorised, and the separate fields
+    // measured about 6 % slower here.
+    std::array<DelayLine::ReadPoint, kChunkLength> point {};
     std::array<int, kChunkLength> writeIndex {};
 
     void startChunk (uint64_t index, int n, uint64_t length) noexcept
@@ -139,7 +142,7 @@ struct Resonator
         for (size_t i = 0; i < (size_t) n; ++i)
         {
             writeIndex[i] = (int) index;
-            point.set (i, lines[0].readPointFor ((float) ((double) index - period)));
+            point[i] = lines[0].readPointFor ((float) ((double) index - period));
 
             if (++index == length)
                 index = 0;
