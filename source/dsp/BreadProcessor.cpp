@@ -52,7 +52,6 @@ BlockValues blockValuesFor (float k1, float k2, double sampleRate) noexcept
     return values;
 }
 
-
 // The shared frame: the oscillator and the write position advance on every sample whatever the
 // kind; `startChunk` derives what both channels share over a chunk (the delay kinds' read
 // points) and `wet` gives the kind's wet value for one channel's sample at a position in the
