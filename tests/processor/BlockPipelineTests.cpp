@@ -477,6 +477,35 @@ TEST_F (Pipeline, KeepsProcessingAfterReleaseWithTheLastSizes)
     EXPECT_EQ (processor.getEngine().getLayers().bread1.buffers[0].getLength(), 384000);
 }
 
+// The processor adds nothing to the sound: an engine of its own, given the processor's
+// parameter values as settings, gives every block bit for bit.
+TEST_F (Pipeline, ProcessorSoundsAsAnEngineGivenItsParameters)
+{
+    processor.applyFactoryRecipe (12);
+    set ("output", -2.5f);
+    prepare (44100.0, 128);
+
+    EngineSettings settings;
+
+    for (int index = 0; index < numParameters; ++index)
+        settings[index] = processor.getParameterTree().getRawParameterValue (kParameterIds[(size_t) index])->load();
+
+    auto engine = std::make_unique<MorselloEngine>();
+    engine->prepare (44100.0, 128, 2, settings);
+
+    for (int blockIndex = 0; blockIndex < 40; ++blockIndex)
+    {
+        // Block lengths up to and beyond the prepared one.
+        const auto length = 37 + 29 * (blockIndex % 7);
+        auto viaProcessor = sine (2, length, 0.9f, blockIndex * 300);
+        auto viaEngine = viaProcessor;
+
+        process (viaProcessor);
+        engine->process (viaEngine, settings);
+        ASSERT_TRUE (bitIdentical (viaProcessor, viaEngine)) << "block " << blockIndex;
+    }
+}
+
 TEST (BreadTwoKnobs, FollowTheMode)
 {
     const BreadKnobs left { 0.2f, 0.7f, 0.4f }, right { 0.9f, 0.1f, 0.6f };
