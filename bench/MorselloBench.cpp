@@ -45,9 +45,7 @@ public:
             {
                 noise = noise * 1664525u + 1013904223u;
                 const auto t = i / kSampleRate;
-                source.setSample (channel, i, (float) (0.5 * std::sin (kTwoPi * (110.0 + 30.0 * channel) * t)
-                                                       + 0.25 * std::sin (kTwoPi * 1870.0 * t)
-                                                       + 0.05 * ((double) (noise >> 8) / 8388608.0 - 1.0)));
+                source.setSample (channel, i, (float) (0.5 * std::sin (kTwoPi * (110.0 + 30.0 * channel) * t) + 0.25 * std::sin (kTwoPi * 1870.0 * t) + 0.05 * ((double) (noise >> 8) / 8388608.0 - 1.0)));
             }
         }
     }
@@ -79,12 +77,12 @@ void reportRealTimeFactor (benchmark::State& state)
 enum class Floor
 {
     none,
-    tanhPerChannel,          // drive: tanh ((x + b) u)
-    sinePerSample,           // chorus, smear: one double sine shared by both channels
-    sineAndRootsPerSample,   // granular: one double sine and two float square roots
-    sineAndTanhPerChannel,   // ring mod: a double sine and a float tanh on each channel
-    sineAndArcsinePerChannel,// wavefold: a float sine and a float arcsine on each channel
-    sinePerChannel           // orbit: a double sine on each channel
+    tanhPerChannel,           // drive: tanh ((x + b) u)
+    sinePerSample,            // chorus, smear: one double sine shared by both channels
+    sineAndRootsPerSample,    // granular: one double sine and two float square roots
+    sineAndTanhPerChannel,    // ring mod: a double sine and a float tanh on each channel
+    sineAndArcsinePerChannel, // wavefold: a float sine and a float arcsine on each channel
+    sinePerChannel            // orbit: a double sine on each channel
 };
 
 float runFloor (Floor floor, const juce::AudioBuffer<float>& block, double& phase, double increment) noexcept
@@ -160,11 +158,11 @@ float runFloor (Floor floor, const juce::AudioBuffer<float>& block, double& phas
 //==============================================================================
 struct LayerCase
 {
-    std::string name;  // "bread/filter", "filling/ring mod", ...
+    std::string name; // "bread/filter", "filling/ring mod", ...
     bool isBread;
-    int kind;          // breadType or fillingType
+    int kind; // breadType or fillingType
     Floor floor;
-    double floorRate;  // oscillator rate of the kind at the benchmark's knobs, in Hz
+    double floorRate; // oscillator rate of the kind at the benchmark's knobs, in Hz
 };
 
 std::vector<LayerCase> layerCases()
@@ -272,7 +270,9 @@ std::vector<ChainCase> chainCases()
     };
 
     const auto layers = layerCases();
-    auto layer = [&] (const std::string& name) { return *std::find_if (layers.begin(), layers.end(), [&] (const LayerCase& c) { return c.name == name; }); };
+    auto layer = [&] (const std::string& name)
+    { return *std::find_if (layers.begin(), layers.end(), [&] (const LayerCase& c)
+                            { return c.name == name; }); };
 
     // Recipe 0's knobs differ from the layer benchmarks' (they set the floor's oscillator rate
     // and arguments only slightly); its breads are filters, which call nothing per sample.
@@ -283,10 +283,8 @@ std::vector<ChainCase> chainCases()
           engineSettingsFor (recipe),
           { layer ("filling/" + kFillingTypeNames[recipe.fillingType].toStdString()) },
           recipe.toast },
-        { "chain/ring mod breads around ring mod", setAll (9, 5, 1.0f, 1.0f),
-          { layer ("bread/ring mod"), layer ("filling/ring mod"), layer ("bread/ring mod") }, 1.0f },
-        { "chain/granular breads around granular", setAll (4, 0, 1.0f, 1.0f),
-          { layer ("bread/granular"), layer ("filling/granular"), layer ("bread/granular") }, 1.0f },
+        { "chain/ring mod breads around ring mod", setAll (9, 5, 1.0f, 1.0f), { layer ("bread/ring mod"), layer ("filling/ring mod"), layer ("bread/ring mod") }, 1.0f },
+        { "chain/granular breads around granular", setAll (4, 0, 1.0f, 1.0f), { layer ("bread/granular"), layer ("filling/granular"), layer ("bread/granular") }, 1.0f },
     };
 }
 
@@ -399,19 +397,23 @@ int main (int argc, char** argv)
 {
     for (const auto& layer : layerCases())
     {
-        benchmark::RegisterBenchmark (layer.name.c_str(), [layer] (benchmark::State& state) { benchmarkLayer (state, layer); })
+        benchmark::RegisterBenchmark (layer.name.c_str(), [layer] (benchmark::State& state)
+                                      { benchmarkLayer (state, layer); })
             ->Unit (benchmark::kMicrosecond);
 
         if (layer.floor != Floor::none)
-            benchmark::RegisterBenchmark ((layer.name + "/floor").c_str(), [layer] (benchmark::State& state) { benchmarkFloor (state, layer); })
+            benchmark::RegisterBenchmark ((layer.name + "/floor").c_str(), [layer] (benchmark::State& state)
+                                          { benchmarkFloor (state, layer); })
                 ->Unit (benchmark::kMicrosecond);
     }
 
     for (const auto& chain : chainCases())
     {
-        benchmark::RegisterBenchmark (chain.name.c_str(), [chain] (benchmark::State& state) { benchmarkChain (state, chain); })
+        benchmark::RegisterBenchmark (chain.name.c_str(), [chain] (benchmark::State& state)
+                                      { benchmarkChain (state, chain); })
             ->Unit (benchmark::kMicrosecond);
-        benchmark::RegisterBenchmark ((chain.name + "/floor").c_str(), [chain] (benchmark::State& state) { benchmarkChainFloor (state, chain); })
+        benchmark::RegisterBenchmark ((chain.name + "/floor").c_str(), [chain] (benchmark::State& state)
+                                      { benchmarkChainFloor (state, chain); })
             ->Unit (benchmark::kMicrosecond);
     }
 

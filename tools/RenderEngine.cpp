@@ -24,8 +24,7 @@ juce::AudioBuffer<float> testSignal (double sampleRate)
         for (int i = 0; i < signal.getNumSamples(); ++i)
         {
             const auto t = (double) i / sampleRate;
-            signal.setSample (channel, i, (float) (0.4 * std::sin (juce::MathConstants<double>::twoPi * (220.0 + 110.0 * channel) * t)
-                                                   * std::exp (-3.0 * std::fmod (t, 0.5))));
+            signal.setSample (channel, i, (float) (0.4 * std::sin (juce::MathConstants<double>::twoPi * (220.0 + 110.0 * channel) * t) * std::exp (-3.0 * std::fmod (t, 0.5))));
         }
 
     return signal;

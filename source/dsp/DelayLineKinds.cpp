@@ -27,9 +27,9 @@ constexpr double twoPi = juce::MathConstants<double>::twoPi;
 
 enum class Visit
 {
-    sampleBySample, // wet (channel, i, x) for each sample, both channels per sample
+    sampleBySample,   // wet (channel, i, x) for each sample, both channels per sample
     channelByChannel, // runChannel (channel, samples, n, amount) for each channel
-    wholeChunk      // runChunk (channels, numChannels, start, n, amount)
+    wholeChunk        // runChunk (channels, numChannels, start, n, amount)
 };
 
 struct DelayFrame
@@ -352,8 +352,8 @@ struct LoFi
     std::array<int, 2>& holdCountdown;
     uint32_t noiseState;
     int holdLength;
-    float levels;       // quantisation steps per unit
-    double dust;        // the noise knob, 0..1
+    float levels; // quantisation steps per unit
+    double dust;  // the noise knob, 0..1
 
     void startChunk (const ChunkValues&, int, int, int) noexcept {}
 
@@ -385,10 +385,10 @@ struct Smear
     static constexpr bool usesSineLoop = false;
 
     std::array<DelayLine, 2>& lines;
-    std::array<float, 2> smearState;   // a copy, kept in registers; stored back after the block
+    std::array<float, 2> smearState; // a copy, kept in registers; stored back after the block
     float fs;
-    float fixedMs;     // 22 + 260 k1
-    float motionMs;    // 90 k2, scaled by the LFO
+    float fixedMs;  // 22 + 260 k1
+    float motionMs; // 90 k2, scaled by the LFO
     float coefficient, feedback;
     // The read stays far enough behind the write position that no read in a chunk reaches a
     // sample written earlier in the same chunk, nor leaves one length (readsOnlyOlderSamples).
@@ -515,7 +515,7 @@ void effectkinds::processReverb (juce::AudioBuffer<float>& block, EffectSlot& sl
 }
 
 void effectkinds::processDelayLineKind (juce::AudioBuffer<float>& block, EffectSlot& slot, EffectKind kind,
-                           float k1, float k2, float k3, float amount, double sampleRate) noexcept
+                                        float k1, float k2, float k3, float amount, double sampleRate) noexcept
 {
     const auto numSamples = block.getNumSamples();
 

@@ -31,20 +31,20 @@ struct EffectSlot
 {
     static constexpr uint32_t kInitialNoiseState = 0x051F15E5u;
 
-    std::array<DelayLine, 2> delay;                 // granular, delay and smear lines
-    int writeIndex = 0;                             // shared write position of both lines
-    std::array<float, 2> heldSample {};             // lo-fi: held value per channel
-    std::array<int, 2> holdCountdown {};            // lo-fi: samples until the next capture
-    std::array<float, 2> smearState {};             // smear: one-pole state per channel
-    uint32_t noiseState = kInitialNoiseState;       // lo-fi: xorshift state, runs on across resets
-    double lfoPhase = 0.0;                          // delay-line kinds' LFO, cycles in [0, 1)
-    juce::Reverb reverb;                            // reverb kind
-    double sampleRate = 44100.0;                    // the tonal kinds' copy of the rate
-    double tonalPhase = 0.0;                        // tonal oscillator, cycles in [0, 1)
-    uint64_t tonalIndex = 0;                        // resonator write position
-    std::array<DelayLine, 2> resonatorLine;         // resonator comb lines
-    std::array<float, 2> toneState {};              // wavefold / resonator one-pole state
-    int lastTonalKind = -1;                         // tonal kind of the last call, or -1
+    std::array<DelayLine, 2> delay;           // granular, delay and smear lines
+    int writeIndex = 0;                       // shared write position of both lines
+    std::array<float, 2> heldSample {};       // lo-fi: held value per channel
+    std::array<int, 2> holdCountdown {};      // lo-fi: samples until the next capture
+    std::array<float, 2> smearState {};       // smear: one-pole state per channel
+    uint32_t noiseState = kInitialNoiseState; // lo-fi: xorshift state, runs on across resets
+    double lfoPhase = 0.0;                    // delay-line kinds' LFO, cycles in [0, 1)
+    juce::Reverb reverb;                      // reverb kind
+    double sampleRate = 44100.0;              // the tonal kinds' copy of the rate
+    double tonalPhase = 0.0;                  // tonal oscillator, cycles in [0, 1)
+    uint64_t tonalIndex = 0;                  // resonator write position
+    std::array<DelayLine, 2> resonatorLine;   // resonator comb lines
+    std::array<float, 2> toneState {};        // wavefold / resonator one-pole state
+    int lastTonalKind = -1;                   // tonal kind of the last call, or -1
 
     // Sizes the lines for the rate (delay: max (4096, 4 s); comb: 0.1 s + 8) and starts
     // everything afresh, as in a new slot. Never called while a block is processed.

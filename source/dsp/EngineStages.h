@@ -123,7 +123,7 @@ private:
 
         const auto difference = std::abs (newValue - target);
         return difference <= std::numeric_limits<float>::min()
-            || difference <= std::numeric_limits<float>::epsilon() * std::max (std::abs (newValue), std::abs (target));
+               || difference <= std::numeric_limits<float>::epsilon() * std::max (std::abs (newValue), std::abs (target));
     }
 
     float current = 0.0f, target = 0.0f, step = 0.0f;

@@ -28,8 +28,8 @@ struct TonalFrame
     int numChannels;
     int numSamples;
     float amount;
-    double phaseIncrement;                 // oscillator cycles per sample
-    std::array<double, 2> channelOffset;   // in cycles
+    double phaseIncrement;               // oscillator cycles per sample
+    std::array<double, 2> channelOffset; // in cycles
 };
 
 // advanced - floor (advanced), the phase's wrap into [0, 1). A phase below 1 plus an increment
@@ -107,7 +107,7 @@ struct RingMod
 // silence silent, and a one-pole low-pass tames the folded edges.
 struct Wavefold
 {
-    std::array<float, 2> toneState;   // a copy, kept in registers; stored back after the block
+    std::array<float, 2> toneState; // a copy, kept in registers; stored back after the block
     float drive, bias, biasFold, coefficient;
 
     void startChunk (uint64_t, int, uint64_t) noexcept {}
@@ -127,8 +127,8 @@ struct Wavefold
 struct Resonator
 {
     std::array<DelayLine, 2>& lines;
-    std::array<float, 2> toneState;   // a copy, kept in registers; stored back after the block
-    double period;  // samples
+    std::array<float, 2> toneState; // a copy, kept in registers; stored back after the block
+    double period;                  // samples
     float feedback, coefficient;
 
     // Whole read points, not ChunkReadPoints' separate fields: this loop reads a sample's
@@ -177,7 +177,7 @@ struct Orbit
 } // namespace
 
 void effectkinds::processTonalKind (juce::AudioBuffer<float>& block, EffectSlot& slot, EffectKind kind,
-                       float k1, float k2, float k3, float amount) noexcept
+                                    float k1, float k2, float k3, float amount) noexcept
 {
     // A different tonal kind, or the first tonal call after a delay-line kind, starts from
     // silence and phase 0; a zero-length block still counts as a call of its kind.

@@ -135,7 +135,8 @@ MorselloAudioProcessorEditor::MorselloAudioProcessorEditor (MorselloAudioProcess
     for (int mode = 0; mode < (int) modeButtons.size(); ++mode)
     {
         modeButtons[(size_t) mode]->setClickingTogglesState (false);
-        modeButtons[(size_t) mode]->onClick = [this, mode] { setBreadMode (mode); };
+        modeButtons[(size_t) mode]->onClick = [this, mode]
+        { setBreadMode (mode); };
     }
 
     linkButton.setComponentID ("linkButton");
@@ -150,10 +151,13 @@ MorselloAudioProcessorEditor::MorselloAudioProcessorEditor (MorselloAudioProcess
     diceButton.setButtonText ({});
     diceButton.setComponentID ("recipeDice");
     diceButton.setTooltip ("Randomise recipe");
-    diceButton.onClick = [this] { recipeBox.setText (ChefsChoice::randomise (processor), juce::dontSendNotification); };
+    diceButton.onClick = [this]
+    { recipeBox.setText (ChefsChoice::randomise (processor), juce::dontSendNotification); };
 
-    previousButton.onClick = [this] { stepRecipe (-1); };
-    nextButton.onClick = [this] { stepRecipe (+1); };
+    previousButton.onClick = [this]
+    { stepRecipe (-1); };
+    nextButton.onClick = [this]
+    { stepRecipe (+1); };
     // A recipe saved or loaded shows its file's name; a failed one leaves the box as it was.
     auto showFileName = [this] (const RecipeFile::Result& result)
     {
@@ -161,8 +165,10 @@ MorselloAudioProcessorEditor::MorselloAudioProcessorEditor (MorselloAudioProcess
             recipeBox.setText (result.name, juce::dontSendNotification);
     };
 
-    saveButton.onClick = [this, showFileName] { RecipeFile::launchSaveDialog (fileChooser, processor, showFileName); };
-    loadButton.onClick = [this, showFileName] { RecipeFile::launchLoadDialog (fileChooser, processor, showFileName); };
+    saveButton.onClick = [this, showFileName]
+    { RecipeFile::launchSaveDialog (fileChooser, processor, showFileName); };
+    loadButton.onClick = [this, showFileName]
+    { RecipeFile::launchLoadDialog (fileChooser, processor, showFileName); };
 
     recipeBox.setJustificationType (juce::Justification::centred);
     recipeBox.setColour (juce::ComboBox::textColourId, Palette::cream);
@@ -188,8 +194,10 @@ MorselloAudioProcessorEditor::MorselloAudioProcessorEditor (MorselloAudioProcess
     showRecipe (selectedRecipe);
 
     // Only bread 1's menu drives the captions: bread 2's changes reach it through breadType.
-    bread1Box.onChange = [this] { updateCaptions(); };
-    fillingBox.onChange = [this] { updateCaptions(); };
+    bread1Box.onChange = [this]
+    { updateCaptions(); };
+    fillingBox.onChange = [this]
+    { updateCaptions(); };
 
     updateCaptions();
     resized();

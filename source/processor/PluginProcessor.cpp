@@ -83,7 +83,8 @@ juce::AudioProcessorValueTreeState::ParameterLayout MorselloAudioProcessor::crea
 {
     juce::AudioProcessorValueTreeState::ParameterLayout layout;
 
-    auto id = [] (int index) { return juce::ParameterID { kParameterIds[(size_t) index], kParameterVersionHint }; };
+    auto id = [] (int index)
+    { return juce::ParameterID { kParameterIds[(size_t) index], kParameterVersionHint }; };
 
     layout.add (std::make_unique<juce::AudioParameterChoice> (id (breadTypeIndex), "Bread type", kBreadTypeNames, 0),
                 std::make_unique<juce::AudioParameterChoice> (id (breadModeIndex), "Bread mode", kBreadModeNames, 0),
@@ -93,15 +94,15 @@ juce::AudioProcessorValueTreeState::ParameterLayout MorselloAudioProcessor::crea
     // shows them under their IDs.
     for (int index = firstKnobIndex; index <= lastKnobIndex; ++index)
         layout.add (std::make_unique<juce::AudioParameterFloat> (id (index),
-                                                                  kParameterIds[(size_t) index],
-                                                                  juce::NormalisableRange<float> (0.0f, 1.0f, 0.001f),
-                                                                  0.5f));
+                                                                 kParameterIds[(size_t) index],
+                                                                 juce::NormalisableRange<float> (0.0f, 1.0f, 0.001f),
+                                                                 0.5f));
 
     layout.add (std::make_unique<juce::AudioParameterFloat> (id (outputIndex),
-                                                              "Output",
-                                                              juce::NormalisableRange<float> (-18.0f, 6.0f, 0.1f),
-                                                              0.0f,
-                                                              juce::AudioParameterFloatAttributes().withLabel ("dB")));
+                                                             "Output",
+                                                             juce::NormalisableRange<float> (-18.0f, 6.0f, 0.1f),
+                                                             0.0f,
+                                                             juce::AudioParameterFloatAttributes().withLabel ("dB")));
     return layout;
 }
 

@@ -42,8 +42,8 @@ void RecipeFile::launchSaveDialog (std::unique_ptr<juce::FileChooser>& chooser, 
     chooser = std::make_unique<juce::FileChooser> ("Save Morsello recipe", startFile, fileFilter, true);
 
     const auto flags = juce::FileBrowserComponent::saveMode
-                     | juce::FileBrowserComponent::canSelectFiles
-                     | juce::FileBrowserComponent::warnAboutOverwriting;
+                       | juce::FileBrowserComponent::canSelectFiles
+                       | juce::FileBrowserComponent::warnAboutOverwriting;
 
     // The chooser belongs to the editor, which destroys it before the processor and itself, so
     // the processor and whatever the callback refers to stay valid while the callback can run.
@@ -54,8 +54,7 @@ void RecipeFile::launchSaveDialog (std::unique_ptr<juce::FileChooser>& chooser, 
                               if (result.outcome == Result::Outcome::failed)
                                   showMessageBox (saveFailedMessage());
 
-                              onFinished (result);
-                          });
+                              onFinished (result); });
 }
 
 void RecipeFile::launchLoadDialog (std::unique_ptr<juce::FileChooser>& chooser, MorselloAudioProcessor& processor, ResultCallback onFinished)
@@ -65,9 +64,7 @@ void RecipeFile::launchLoadDialog (std::unique_ptr<juce::FileChooser>& chooser, 
     const auto flags = juce::FileBrowserComponent::openMode | juce::FileBrowserComponent::canSelectFiles;
 
     chooser->launchAsync (flags, [&processor, onFinished = std::move (onFinished)] (const juce::FileChooser& finished)
-                          {
-                              onFinished (load (processor, finished.getResult()));
-                          });
+                          { onFinished (load (processor, finished.getResult())); });
 }
 
 juce::File RecipeFile::withRecipeExtension (const juce::File& chosen)

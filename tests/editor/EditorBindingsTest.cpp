@@ -29,12 +29,18 @@ TEST_F (EditorTest, KnobsAndParametersMoveEachOtherBothWays)
     };
 
     const std::vector<Binding> bindings {
-        { "left1", access->leftKnobs[0], 0.125f, 0.901f }, { "left2", access->leftKnobs[1], 0.25f, 0.802f },
-        { "left3", access->leftKnobs[2], 0.375f, 0.703f }, { "right1", access->rightKnobs[0], 0.625f, 0.104f },
-        { "right2", access->rightKnobs[1], 0.75f, 0.205f },  { "right3", access->rightKnobs[2], 0.875f, 0.306f },
-        { "fill1", access->fillKnobs[0], 0.1f, 0.407f },     { "fill2", access->fillKnobs[1], 0.2f, 0.508f },
-        { "fill3", access->fillKnobs[2], 0.3f, 0.609f },     { "fill4", access->fillKnobs[3], 0.4f, 0.71f },
-        { "toast", access->toastKnob, 0.9f, 0.011f },        { "bite", access->biteKnob, 0.05f, 0.999f },
+        { "left1", access->leftKnobs[0], 0.125f, 0.901f },
+        { "left2", access->leftKnobs[1], 0.25f, 0.802f },
+        { "left3", access->leftKnobs[2], 0.375f, 0.703f },
+        { "right1", access->rightKnobs[0], 0.625f, 0.104f },
+        { "right2", access->rightKnobs[1], 0.75f, 0.205f },
+        { "right3", access->rightKnobs[2], 0.875f, 0.306f },
+        { "fill1", access->fillKnobs[0], 0.1f, 0.407f },
+        { "fill2", access->fillKnobs[1], 0.2f, 0.508f },
+        { "fill3", access->fillKnobs[2], 0.3f, 0.609f },
+        { "fill4", access->fillKnobs[3], 0.4f, 0.71f },
+        { "toast", access->toastKnob, 0.9f, 0.011f },
+        { "bite", access->biteKnob, 0.05f, 0.999f },
         { "output", access->outputSlider, -7.5f, 4.2f },
     };
 
@@ -246,7 +252,8 @@ TEST_F (EditorTest, DiceShowsChefsChoiceWithoutApplyingARecipe)
 {
     access->recipeBox.setSelectedId (10, juce::sendNotificationSync); // "quiet deli", index 9
     int boxChanges = 0;
-    access->recipeBox.onChange = [&boxChanges] { ++boxChanges; };
+    access->recipeBox.onChange = [&boxChanges]
+    { ++boxChanges; };
 
     access->diceButton.triggerClick();
     runQueuedMessages();

@@ -42,7 +42,11 @@ struct ControlRow
     {
         Control* const* position;
         Control& operator*() const { return **position; }
-        Iterator& operator++() { ++position; return *this; }
+        Iterator& operator++()
+        {
+            ++position;
+            return *this;
+        }
         bool operator!= (const Iterator& other) const { return position != other.position; }
     };
 

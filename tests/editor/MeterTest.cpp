@@ -85,8 +85,7 @@ TEST_F (MeterTest, SinglePeakIsHeldThenFalls)
         const char* text;
     };
 
-    const Row rows[] { { 0, 0.5f, "-6.0 dB" }, { 1, 0.5f, "-6.0 dB" }, { 35, 0.5f, "-6.0 dB" }, { 36, 0.5f, "-6.0 dB" },
-                       { 37, 0.47f, "-6.6 dB" }, { 38, 0.4418f, "-7.1 dB" } };
+    const Row rows[] { { 0, 0.5f, "-6.0 dB" }, { 1, 0.5f, "-6.0 dB" }, { 35, 0.5f, "-6.0 dB" }, { 36, 0.5f, "-6.0 dB" }, { 37, 0.47f, "-6.6 dB" }, { 38, 0.4418f, "-7.1 dB" } };
 
     int tick = 0;
 
@@ -114,7 +113,8 @@ TEST_F (MeterTest, FullScaleLightsEverySegmentAndShowsClipFor45Ticks)
 
     // The hold marker: orangered while clipping is shown, cream afterwards, wherever the
     // falling held peak has taken it.
-    const auto marker = [&] { return markerPixel (snapshot(), editor->getMeterState().heldPeak[0]); };
+    const auto marker = [&]
+    { return markerPixel (snapshot(), editor->getMeterState().heldPeak[0]); };
     EXPECT_EQ (marker(), juce::Colours::orangered);
 
     for (int tick = 1; tick <= 44; ++tick)

@@ -48,9 +48,15 @@ TEST (LookAndFeelColours, TheLookSetsItsColoursAndComponentOverridesWin)
 
     // The text boxes, menus and pop-ups the panel's colours replace.
     const int ids[] {
-        juce::Slider::textBoxTextColourId,   juce::Slider::textBoxBackgroundColourId, juce::Slider::textBoxOutlineColourId,
-        juce::ComboBox::textColourId,        juce::ComboBox::backgroundColourId,      juce::ComboBox::outlineColourId,
-        juce::PopupMenu::backgroundColourId, juce::PopupMenu::textColourId,           juce::PopupMenu::highlightedBackgroundColourId,
+        juce::Slider::textBoxTextColourId,
+        juce::Slider::textBoxBackgroundColourId,
+        juce::Slider::textBoxOutlineColourId,
+        juce::ComboBox::textColourId,
+        juce::ComboBox::backgroundColourId,
+        juce::ComboBox::outlineColourId,
+        juce::PopupMenu::backgroundColourId,
+        juce::PopupMenu::textColourId,
+        juce::PopupMenu::highlightedBackgroundColourId,
     };
 
     juce::Slider plain, ownColours;
@@ -271,9 +277,14 @@ TEST (ButtonDrawing, FillAndOutlineFollowToggleHoverAndPress)
     };
 
     const Case cases[] {
-        { false, false, false, 0xFF292827 }, { false, true, false, 0xFF3F3F3E }, { false, false, true, 0xFF242322 },
-        { false, true, true, 0xFF383837 },   { true, false, false, 0xFFCA4E10 }, { true, true, false, 0xFFCF6029 },
-        { true, false, true, 0xFFB4450E },   { true, true, true, 0xFFB85524 },
+        { false, false, false, 0xFF292827 },
+        { false, true, false, 0xFF3F3F3E },
+        { false, false, true, 0xFF242322 },
+        { false, true, true, 0xFF383837 },
+        { true, false, false, 0xFFCA4E10 },
+        { true, true, false, 0xFFCF6029 },
+        { true, false, true, 0xFFB4450E },
+        { true, true, true, 0xFFB85524 },
     };
 
     for (const auto& c : cases)

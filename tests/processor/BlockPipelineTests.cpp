@@ -378,9 +378,9 @@ TEST_F (Pipeline, KindJumpFadesToDryResetsAndFadesBackIn)
     EXPECT_FALSE (processor.getEngine().getTransition().pending);
     EXPECT_EQ (processor.getEngine().getSettingsInUse()[breadTypeIndex], 1.0f);
     EXPECT_NEAR (processor.getEngine().getTransition().fade, (float) n / 5760.0f, 1.0e-4f); // 120 ms back in
-    EXPECT_EQ (meter (0), 0.0f);                                            // meters were reset after
-    EXPECT_GT (meter (2), 0.0f);                                            // the input was metered
-    EXPECT_EQ (processor.getEngine().getLayers().filling.writeIndex, n);                        // so was the engine
+    EXPECT_EQ (meter (0), 0.0f);                                                            // meters were reset after
+    EXPECT_GT (meter (2), 0.0f);                                                            // the input was metered
+    EXPECT_EQ (processor.getEngine().getLayers().filling.writeIndex, n);                    // so was the engine
 
     for (int blockIndex = 0; blockIndex < 12; ++blockIndex)
         run (0.1f);
@@ -426,7 +426,8 @@ TEST_F (Pipeline, SmallKnobMovesAreAdoptedLargeOnesTransition)
         EXPECT_EQ (fresh.getEngine().getTransition().pending, c.transition);
         const auto index = (int) std::distance (kParameterIds.begin(),
                                                 std::find_if (kParameterIds.begin(), kParameterIds.end(),
-                                                              [&c] (const char* id) { return juce::String (id) == c.id; }));
+                                                              [&c] (const char* id)
+                                                              { return juce::String (id) == c.id; }));
         EXPECT_EQ (fresh.getEngine().getSettingsInUse()[index] == fresh.getParameterTree().getRawParameterValue (c.id)->load(), ! c.transition);
     }
 }

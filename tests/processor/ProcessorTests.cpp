@@ -122,7 +122,7 @@ TEST (Processor, AudioKeepsRunningWhileTheMessageThreadChangesEverything)
     std::atomic<int> blocks { 0 }, badSamples { 0 };
 
     std::thread audio ([&]
-    {
+                       {
         juce::AudioBuffer<float> block (2, 256);
         juce::MidiBuffer midi;
 
@@ -140,8 +140,7 @@ TEST (Processor, AudioKeepsRunningWhileTheMessageThreadChangesEverything)
                         ++badSamples;
 
             ++blocks;
-        }
-    });
+        } });
 
     for (int i = 0; i < 300; ++i)
     {

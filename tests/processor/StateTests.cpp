@@ -171,7 +171,7 @@ TEST (StateChunk, UnusableProgramTextsKeepTheCurrentProgram)
         MorselloAudioProcessor processor;
         processor.applyFactoryRecipe (6);
         restore (processor, chunkAround (juce::String ("<MORSELLO_STATE program=\"") + text + "\">"
-                                         "<PARAM id=\"toast\" value=\"0.25\"/></MORSELLO_STATE>"));
+                                                                                              "<PARAM id=\"toast\" value=\"0.25\"/></MORSELLO_STATE>"));
 
         EXPECT_EQ (processor.getCurrentProgram(), 6) << "program=\"" << text << "\"";
         EXPECT_FLOAT_EQ (rawValue (processor, "toast"), 0.25f) << text;
@@ -369,7 +369,8 @@ TEST (StateChunk, CorruptedChunksLeaveEveryParameterInRange)
 
     const char* replacements[] { "nan", "inf", "-inf", "1e39", "-1e39", "0x7f", "", "\"", "<", "1e-45", "99999999999" };
     std::mt19937 random { 20261210 };
-    auto pick = [&random] (int count) { return (int) std::uniform_int_distribution<int> (0, count - 1) (random); };
+    auto pick = [&random] (int count)
+    { return (int) std::uniform_int_distribution<int> (0, count - 1) (random); };
 
     MorselloAudioProcessor processor;
     processor.setPlayConfigDetails (2, 2, 48000.0, 256);

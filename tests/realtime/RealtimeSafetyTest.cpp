@@ -14,11 +14,11 @@
 
 extern "C"
 {
-void* __libc_malloc (size_t);
-void* __libc_calloc (size_t, size_t);
-void* __libc_realloc (void*, size_t);
-void* __libc_memalign (size_t, size_t);
-void __libc_free (void*);
+    void* __libc_malloc (size_t);
+    void* __libc_calloc (size_t, size_t);
+    void* __libc_realloc (void*, size_t);
+    void* __libc_memalign (size_t, size_t);
+    void __libc_free (void*);
 }
 
 namespace
@@ -47,68 +47,68 @@ Function nextSymbol (const char* name)
 
 extern "C"
 {
-void* malloc (size_t size)
-{
-    countAllocation();
-    return __libc_malloc (size);
-}
+    void* malloc (size_t size)
+    {
+        countAllocation();
+        return __libc_malloc (size);
+    }
 
-void* calloc (size_t count, size_t size)
-{
-    countAllocation();
-    return __libc_calloc (count, size);
-}
+    void* calloc (size_t count, size_t size)
+    {
+        countAllocation();
+        return __libc_calloc (count, size);
+    }
 
-void* realloc (void* pointer, size_t size)
-{
-    countAllocation();
-    return __libc_realloc (pointer, size);
-}
+    void* realloc (void* pointer, size_t size)
+    {
+        countAllocation();
+        return __libc_realloc (pointer, size);
+    }
 
-void* aligned_alloc (size_t alignment, size_t size)
-{
-    countAllocation();
-    return __libc_memalign (alignment, size);
-}
+    void* aligned_alloc (size_t alignment, size_t size)
+    {
+        countAllocation();
+        return __libc_memalign (alignment, size);
+    }
 
-void* memalign (size_t alignment, size_t size)
-{
-    countAllocation();
-    return __libc_memalign (alignment, size);
-}
+    void* memalign (size_t alignment, size_t size)
+    {
+        countAllocation();
+        return __libc_memalign (alignment, size);
+    }
 
-int posix_memalign (void** result, size_t alignment, size_t size)
-{
-    countAllocation();
-    *result = __libc_memalign (alignment, size);
-    return *result != nullptr ? 0 : ENOMEM;
-}
+    int posix_memalign (void** result, size_t alignment, size_t size)
+    {
+        countAllocation();
+        *result = __libc_memalign (alignment, size);
+        return *result != nullptr ? 0 : ENOMEM;
+    }
 
-void free (void* pointer)
-{
-    __libc_free (pointer);
-}
+    void free (void* pointer)
+    {
+        __libc_free (pointer);
+    }
 
-int pthread_mutex_lock (pthread_mutex_t* mutex)
-{
-    static const auto next = nextSymbol<int (*) (pthread_mutex_t*)> ("pthread_mutex_lock");
-    countLock();
-    return next (mutex);
-}
+    int pthread_mutex_lock (pthread_mutex_t* mutex)
+    {
+        static const auto next = nextSymbol<int (*) (pthread_mutex_t*)> ("pthread_mutex_lock");
+        countLock();
+        return next (mutex);
+    }
 
-int pthread_mutex_trylock (pthread_mutex_t* mutex)
-{
-    static const auto next = nextSymbol<int (*) (pthread_mutex_t*)> ("pthread_mutex_trylock");
-    countLock();
-    return next (mutex);
-}
+    int pthread_mutex_trylock (pthread_mutex_t* mutex)
+    {
+        static const auto next = nextSymbol<int (*) (pthread_mutex_t*)> ("pthread_mutex_trylock");
+        countLock();
+        return next (mutex);
+    }
 
-int pthread_cond_wait (pthread_cond_t* condition, pthread_mutex_t* mutex)
-{
-    static const auto next = nextSymbol<int (*) (pthread_cond_t*, pthread_mutex_t*)> ("pthread_cond_wait");
-    countLock();
-    return next (condition, mutex);
-}
+    int pthread_cond_wait (pthread_cond_t* condition, pthread_mutex_t* mutex)
+    {
+        static const auto next = nextSymbol<int (*) (pthread_cond_t*, pthread_mutex_t*)> ("pthread_cond_wait");
+        countLock();
+        return next (condition, mutex);
+    }
 }
 
 namespace

@@ -1,5 +1,5 @@
-#include "processor/PluginProcessor.h"
 #include "recipes/ChefsChoice.h"
+#include "processor/PluginProcessor.h"
 #include "support/GestureRecorder.h"
 #include "support/ParameterValues.h"
 
@@ -151,8 +151,8 @@ TEST (ChefsChoiceClick, KnownSeedGivesTheHandComputedRecipesInOrder)
 
         // One gesture per parameter, the three choices first with the filling before the mode.
         const auto expected = GestureRecorder::gesturesFor ({ "breadType", "fillingType", "breadMode", "left1", "left2", "left3",
-                                                               "right1", "right2", "right3", "fill1", "fill2", "fill3", "fill4",
-                                                               "toast", "bite" });
+                                                              "right1", "right2", "right3", "fill1", "fill2", "fill3", "fill4",
+                                                              "toast", "bite" });
 
         EXPECT_EQ (recorder.events.joinIntoString (", "), expected.joinIntoString (", "));
 

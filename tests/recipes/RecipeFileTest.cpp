@@ -1,5 +1,5 @@
-#include "processor/PluginProcessor.h"
 #include "recipes/RecipeFile.h"
+#include "processor/PluginProcessor.h"
 #include "support/ParameterValues.h"
 
 #include <gtest/gtest.h>
@@ -17,8 +17,6 @@ protected:
         folder = juce::File::getSpecialLocation (juce::File::tempDirectory)
                      .getNonexistentChildFile ("morsello-recipe-files", {}, false);
         ASSERT_TRUE (folder.createDirectory().wasOk());
-
-
     }
 
     void TearDown() override
