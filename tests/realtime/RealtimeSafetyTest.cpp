@@ -186,4 +186,39 @@ TEST (RealtimeSafety, ProcessBlockNeitherAllocatesNorLocksForAnyKind)
         }
     }
 }
+// The engine's reset() is for the audio thread too: starting every layer afresh (the reverb's
+// smoothing included) must allocate nothing and lock nothing, whichever kinds last ran.
+TEST (RealtimeSafety, EngineResetNeitherAllocatesNorLocks)
+{
+    EngineSettings settings;
+    settings[fill4Index] = settings[left3Index] = settings[biteIndex] = 1.0f;
+
+    auto engine = std::make_unique<MorselloEngine>();
+    engine->prepare (44100.0, 128, 2, settings);
+    juce::AudioBuffer<float> buffer (2, 128);
+
+    for (int kind = 0; kind < kNumFillingTypes; ++kind)
+    {
+        settings[fillingTypeIndex] = (float) kind;
+        settings[breadTypeIndex] = (float) (firstEngineBread + kind);
+
+        for (int block = 0; block < 4; ++block)
+        {
+            for (int channel = 0; channel < 2; ++channel)
+                for (int i = 0; i < buffer.getNumSamples(); ++i)
+                    buffer.setSample (channel, i, 0.5f * std::sin (0.01f * (float) (i + block * 128 + channel)));
+
+            engine->process (buffer, settings);
+        }
+
+        {
+            ArmedScope scope;
+            engine->reset();
+            engine->process (buffer, settings);
+        }
+
+        ASSERT_EQ (allocations.load(), 0) << kFillingTypeNames[kind];
+        ASSERT_EQ (locks.load(), 0) << kFillingTypeNames[kind];
+    }
+}
 } // namespace
