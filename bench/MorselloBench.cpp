@@ -1,21 +1,18 @@
-// Speed of every layer kind and of the whole processBlock, at 48 kHz stereo in 512-sample
+// Speed of every layer kind and of the whole engine, at 48 kHz stereo in 512-sample
 // blocks. Each kind is set beside its floor: a loop of only the maths-library calls that the
 // kind's formulas make per sample, on the same audio, so "ratio" says how much the kind spends
 // beyond what its formulas force. Run build/bench/morsello_bench (see docs/performance.md).
 
-#include "dsp/BreadProcessor.h"
-#include "dsp/EffectEngine.h"
+#include "dsp/BreadLayer.h"
+#include "dsp/MorselloEngine.h"
 #include "processor/Parameters.h"
-#include "processor/PluginProcessor.h"
 #include "recipes/FactoryRecipes.h"
 
 #include <benchmark/benchmark.h>
-#include <juce_gui_basics/juce_gui_basics.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -29,7 +26,8 @@ constexpr int kNumChannels = 2;
 constexpr int kSourceBlocks = 94; // about one second of source audio, cycled
 constexpr double kTwoPi = juce::MathConstants<double>::twoPi;
 
-// Knob settings: the middle of every knob, wet amount at 1 (a bread in the engine gets 0.5 as k3).
+// Knob settings: the middle of every knob, wet amount at 1 (a bread in the effect engine gets
+// its k3 from effectEngineRouteFor).
 constexpr float kKnob1 = 0.5f, kKnob2 = 0.5f, kKnob3 = 0.5f, kAmount = 1.0f;
 
 //==============================================================================
@@ -47,9 +45,7 @@ public:
             {
                 noise = noise * 1664525u + 1013904223u;
                 const auto t = i / kSampleRate;
-                source.setSample (channel, i, (float) (0.5 * std::sin (kTwoPi * (110.0 + 30.0 * channel) * t)
-                                                       + 0.25 * std::sin (kTwoPi * 1870.0 * t)
-                                                       + 0.05 * ((double) (noise >> 8) / 8388608.0 - 1.0)));
+                source.setSample (channel, i, (float) (0.5 * std::sin (kTwoPi * (110.0 + 30.0 * channel) * t) + 0.25 * std::sin (kTwoPi * 1870.0 * t) + 0.05 * ((double) (noise >> 8) / 8388608.0 - 1.0)));
             }
         }
     }
@@ -81,12 +77,12 @@ void reportRealTimeFactor (benchmark::State& state)
 enum class Floor
 {
     none,
-    tanhPerChannel,          // drive: tanh ((x + b) u)
-    sinePerSample,           // chorus, smear: one double sine shared by both channels
-    sineAndRootsPerSample,   // granular: one double sine and two float square roots
-    sineAndTanhPerChannel,   // ring mod: a double sine and a float tanh on each channel
-    sineAndArcsinePerChannel,// wavefold: a float sine and a float arcsine on each channel
-    sinePerChannel           // orbit: a double sine on each channel
+    tanhPerChannel,           // drive: tanh ((x + b) u)
+    sinePerSample,            // chorus, smear: one double sine shared by both channels
+    sineAndRootsPerSample,    // granular: one double sine and two float square roots
+    sineAndTanhPerChannel,    // ring mod: a double sine and a float tanh on each channel
+    sineAndArcsinePerChannel, // wavefold: a float sine and a float arcsine on each channel
+    sinePerChannel            // orbit: a double sine on each channel
 };
 
 float runFloor (Floor floor, const juce::AudioBuffer<float>& block, double& phase, double increment) noexcept
@@ -162,11 +158,11 @@ float runFloor (Floor floor, const juce::AudioBuffer<float>& block, double& phas
 //==============================================================================
 struct LayerCase
 {
-    std::string name;  // "bread/filter", "filling/ring mod", ...
+    std::string name; // "bread/filter", "filling/ring mod", ...
     bool isBread;
-    int kind;          // breadType or fillingType
+    int kind; // breadType or fillingType
     Floor floor;
-    double floorRate;  // oscillator rate of the kind at the benchmark's knobs, in Hz
+    double floorRate; // oscillator rate of the kind at the benchmark's knobs, in Hz
 };
 
 std::vector<LayerCase> layerCases()
@@ -215,10 +211,8 @@ void benchmarkLayer (benchmark::State& state, const LayerCase& layer)
     {
         auto& block = feeder.next();
 
-        if (layer.isBread && layer.kind < firstEngineBread)
-            BreadProcessor::process (block, bread, layer.kind, kKnob1, kKnob2, kAmount, kSampleRate);
-        else if (layer.isBread)
-            EffectEngine::process (block, *slot, (EffectKind) (layer.kind - firstEngineBread), kKnob1, kKnob2, 0.5f, kAmount, kSampleRate);
+        if (layer.isBread)
+            runBreadLayer (block, bread, *slot, layer.kind, { kKnob1, kKnob2, kAmount }, kSampleRate);
         else
             EffectEngine::process (block, *slot, (EffectKind) layer.kind, kKnob1, kKnob2, kKnob3, kAmount, kSampleRate);
 
@@ -246,11 +240,11 @@ void benchmarkFloor (benchmark::State& state, const LayerCase& layer)
 }
 
 //==============================================================================
-// The whole chain, parameters set as a user would, before prepare so the first block adopts them.
+// The whole chain: the engine as the plug-in runs it, on settings it is prepared with.
 struct ChainCase
 {
     std::string name;
-    std::function<void (MorselloAudioProcessor&)> configure;
+    EngineSettings settings;
     std::vector<LayerCase> layers; // bread 1, filling, bread 2: whose floors make the chain's
     float toast;                   // the finishing stage's tanh (D s) per sample and channel
 };
@@ -259,25 +253,26 @@ std::vector<ChainCase> chainCases()
 {
     auto setAll = [] (int breadType, int fillingType, float toast, float bite)
     {
-        return [=] (MorselloAudioProcessor& processor)
-        {
-            processor.setParameterValue ("breadType", (float) breadType);
-            processor.setParameterValue ("breadMode", (float) freeMode);
-            processor.setParameterValue ("fillingType", (float) fillingType);
+        EngineSettings settings;
+        settings[breadTypeIndex] = (float) breadType;
+        settings[breadModeIndex] = (float) freeMode;
+        settings[fillingTypeIndex] = (float) fillingType;
 
-            for (const auto* id : { "left1", "left2", "right1", "right2", "fill1", "fill2", "fill3" })
-                processor.setParameterValue (id, 0.5f);
+        for (const auto index : { left1Index, left2Index, right1Index, right2Index, fill1Index, fill2Index, fill3Index })
+            settings[index] = 0.5f;
 
-            for (const auto* id : { "left3", "right3", "fill4" })
-                processor.setParameterValue (id, 1.0f);
+        for (const auto index : { left3Index, right3Index, fill4Index })
+            settings[index] = 1.0f;
 
-            processor.setParameterValue ("toast", toast);
-            processor.setParameterValue ("bite", bite);
-        };
+        settings[toastIndex] = toast;
+        settings[biteIndex] = bite;
+        return settings;
     };
 
     const auto layers = layerCases();
-    auto layer = [&] (const std::string& name) { return *std::find_if (layers.begin(), layers.end(), [&] (const LayerCase& c) { return c.name == name; }); };
+    auto layer = [&] (const std::string& name)
+    { return *std::find_if (layers.begin(), layers.end(), [&] (const LayerCase& c)
+                            { return c.name == name; }); };
 
     // Recipe 0's knobs differ from the layer benchmarks' (they set the floor's oscillator rate
     // and arguments only slightly); its breads are filters, which call nothing per sample.
@@ -285,33 +280,28 @@ std::vector<ChainCase> chainCases()
 
     return {
         { std::string ("chain/recipe 0, ") + recipe.name,
-          [] (MorselloAudioProcessor& processor) { processor.applyFactoryRecipe (0); },
+          engineSettingsFor (recipe),
           { layer ("filling/" + kFillingTypeNames[recipe.fillingType].toStdString()) },
           recipe.toast },
-        { "chain/ring mod breads around ring mod", setAll (9, 5, 1.0f, 1.0f),
-          { layer ("bread/ring mod"), layer ("filling/ring mod"), layer ("bread/ring mod") }, 1.0f },
-        { "chain/granular breads around granular", setAll (4, 0, 1.0f, 1.0f),
-          { layer ("bread/granular"), layer ("filling/granular"), layer ("bread/granular") }, 1.0f },
+        { "chain/ring mod breads around ring mod", setAll (9, 5, 1.0f, 1.0f), { layer ("bread/ring mod"), layer ("filling/ring mod"), layer ("bread/ring mod") }, 1.0f },
+        { "chain/granular breads around granular", setAll (4, 0, 1.0f, 1.0f), { layer ("bread/granular"), layer ("filling/granular"), layer ("bread/granular") }, 1.0f },
     };
 }
 
 void benchmarkChain (benchmark::State& state, const ChainCase& chain)
 {
     BlockFeeder feeder;
-    MorselloAudioProcessor processor;
-    chain.configure (processor);
-    processor.prepareToPlay (kSampleRate, kBlockSize);
-
-    juce::MidiBuffer midi;
+    auto engine = std::make_unique<MorselloEngine>();
+    engine->prepare (kSampleRate, kBlockSize, kNumChannels, chain.settings);
 
     // Past the first blocks' ramps, into the steady state.
     for (int i = 0; i < 200; ++i)
-        processor.processBlock (feeder.next(), midi);
+        engine->process (feeder.next(), chain.settings);
 
     for (auto _ : state)
     {
         auto& block = feeder.next();
-        processor.processBlock (block, midi);
+        engine->process (block, chain.settings);
         benchmark::DoNotOptimize (block.getReadPointer (0));
         benchmark::ClobberMemory();
     }
@@ -405,24 +395,25 @@ private:
 
 int main (int argc, char** argv)
 {
-    // The processor's parameter tree needs the framework's message manager.
-    const juce::ScopedJuceInitialiser_GUI framework;
-
     for (const auto& layer : layerCases())
     {
-        benchmark::RegisterBenchmark (layer.name.c_str(), [layer] (benchmark::State& state) { benchmarkLayer (state, layer); })
+        benchmark::RegisterBenchmark (layer.name.c_str(), [layer] (benchmark::State& state)
+                                      { benchmarkLayer (state, layer); })
             ->Unit (benchmark::kMicrosecond);
 
         if (layer.floor != Floor::none)
-            benchmark::RegisterBenchmark ((layer.name + "/floor").c_str(), [layer] (benchmark::State& state) { benchmarkFloor (state, layer); })
+            benchmark::RegisterBenchmark ((layer.name + "/floor").c_str(), [layer] (benchmark::State& state)
+                                          { benchmarkFloor (state, layer); })
                 ->Unit (benchmark::kMicrosecond);
     }
 
     for (const auto& chain : chainCases())
     {
-        benchmark::RegisterBenchmark (chain.name.c_str(), [chain] (benchmark::State& state) { benchmarkChain (state, chain); })
+        benchmark::RegisterBenchmark (chain.name.c_str(), [chain] (benchmark::State& state)
+                                      { benchmarkChain (state, chain); })
             ->Unit (benchmark::kMicrosecond);
-        benchmark::RegisterBenchmark ((chain.name + "/floor").c_str(), [chain] (benchmark::State& state) { benchmarkChainFloor (state, chain); })
+        benchmark::RegisterBenchmark ((chain.name + "/floor").c_str(), [chain] (benchmark::State& state)
+                                      { benchmarkChainFloor (state, chain); })
             ->Unit (benchmark::kMicrosecond);
     }
 

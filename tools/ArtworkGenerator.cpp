@@ -212,8 +212,14 @@ juce::Image paintBackground()
     g.drawRoundedRectangle (958.0f, 626.0f, 336.0f, 186.0f, 14.0f, 1.0f);
 
     const std::initializer_list<juce::Point<float>> screws {
-        { 22.0f, 22.0f }, { 1650.0f, 22.0f }, { 22.0f, 919.0f }, { 1650.0f, 919.0f },
-        { 836.0f, 22.0f }, { 836.0f, 919.0f }, { 22.0f, 600.0f }, { 1650.0f, 600.0f }
+        { 22.0f, 22.0f },
+        { 1650.0f, 22.0f },
+        { 22.0f, 919.0f },
+        { 1650.0f, 919.0f },
+        { 836.0f, 22.0f },
+        { 836.0f, 919.0f },
+        { 22.0f, 600.0f },
+        { 1650.0f, 600.0f }
     };
 
     for (const auto& centre : screws)

@@ -66,7 +66,7 @@ int main (int argc, char** argv)
                 processor.processBlock (buffer, midi);
             }
 
-            editor.timerCallback();
+            editor.refresh();
         }
 
         ok = writeSnapshot (editor, folder.getChildFile ("screenshot.png"));

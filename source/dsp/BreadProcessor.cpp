@@ -1,7 +1,8 @@
 #include "dsp/BreadProcessor.h"
 
+#include "dsp/ChunkFrames.h"
+#include "dsp/EngineSettings.h"
 #include "dsp/LayerCommon.h"
-#include "processor/Parameters.h"
 
 #include <algorithm>
 #include <cmath>
@@ -51,10 +52,6 @@ BlockValues blockValuesFor (float k1, float k2, double sampleRate) noexcept
     return values;
 }
 
-constexpr int kChunkLength = 64;
-using ChunkModulation = std::array<float, kChunkLength>;
-using ChunkReadPoints = std::array<DelayLine::ReadPoint, kChunkLength>;
-
 // The shared frame: the oscillator and the write position advance on every sample whatever the
 // kind; `startChunk` derives what both channels share over a chunk (the delay kinds' read
 // points) and `wet` gives the kind's wet value for one channel's sample at a position in the
@@ -71,7 +68,7 @@ void runFrame (float* const* channels, int numChannels, int numSamples, BreadSta
     const auto length = state.buffers[0].getLength();
     auto phase = state.lfoPhase;
     auto writeIndex = state.writeIndex;
-    ChunkModulation modulation {};
+    ChunkValues modulation {};
 
     for (int start = 0; start < numSamples; start += kChunkLength)
     {
@@ -82,10 +79,7 @@ void runFrame (float* const* channels, int numChannels, int numSamples, BreadSta
             if constexpr (usesOscillator)
                 modulation[(size_t) i] = (float) std::sin (juce::MathConstants<double>::twoPi * phase);
 
-            phase += values.oscillatorIncrement;
-
-            if (phase >= 1.0)
-                phase -= 1.0;
+            phase = advancePhase (phase, values.oscillatorIncrement);
         }
 
         startChunk (modulation, n, writeIndex, length);
@@ -153,7 +147,7 @@ void BreadProcessor::process (juce::AudioBuffer<float>& block, BreadState& state
     const auto numChannels = std::min (block.getNumChannels(), 2);
     const auto values = blockValuesFor (k1, k2, sampleRate);
     auto* const* channels = block.getArrayOfWritePointers();
-    const auto nothingShared = [] (const ChunkModulation&, int, int, int) {};
+    const auto nothingShared = [] (const ChunkValues&, int, int, int) {};
 
     switch (kind)
     {
@@ -164,12 +158,12 @@ void BreadProcessor::process (juce::AudioBuffer<float>& block, BreadState& state
             const auto a = values.filterCoefficient;
 
             runFrame<false, false> (channels, numChannels, numSamples, state, values, k3, nothingShared,
-                             [&] (int channel, float x, int, int)
-                             {
-                                 auto& lowPass = memory[(size_t) channel];
-                                 lowPass += a * (x - lowPass);
-                                 return lowPass + k2 * (x - 2.0f * lowPass);
-                             });
+                                    [&] (int channel, float x, int, int)
+                                    {
+                                        auto& lowPass = memory[(size_t) channel];
+                                        lowPass += a * (x - lowPass);
+                                        return lowPass + k2 * (x - 2.0f * lowPass);
+                                    });
 
             state.filterMemory = memory;
             break;
@@ -185,13 +179,13 @@ void BreadProcessor::process (juce::AudioBuffer<float>& block, BreadState& state
             const auto offsetShape = std::tanh (b * u);
 
             runFrame<false, false> (channels, numChannels, numSamples, state, values, k3, nothingShared,
-                             [&] (int channel, float x, int, int)
-                             {
-                                 const auto shaped = (std::tanh ((x + b) * u) - offsetShape) / u;
-                                 auto& smoothed = memory[(size_t) channel];
-                                 smoothed += g * (shaped - smoothed);
-                                 return smoothed;
-                             });
+                                    [&] (int channel, float x, int, int)
+                                    {
+                                        const auto shaped = (std::tanh ((x + b) * u) - offsetShape) / u;
+                                        auto& smoothed = memory[(size_t) channel];
+                                        smoothed += g * (shaped - smoothed);
+                                        return smoothed;
+                                    });
 
             state.driveMemory = memory;
             break;
@@ -206,25 +200,26 @@ void BreadProcessor::process (juce::AudioBuffer<float>& block, BreadState& state
 
             // Both channels read at the same position, so it is wrapped once per sample. Read
             // before writing, so the delay counts back from the sample about to be written.
-            runFrame<true, true> (channels, numChannels, numSamples, state, values, k3,
-                            [&] (const ChunkModulation& modulation, int n, int writeIndex, int length)
-                            {
-                                for (int i = 0; i < n; ++i)
-                                {
-                                    const auto delayMs = modulation[(size_t) i] * k2 * 5.0f + baseDelayMs;
-                                    points[(size_t) i] = lines[0].readPointFor ((float) writeIndex - fs * delayMs / 1000.0f);
+            runFrame<true, true> (
+                channels, numChannels, numSamples, state, values, k3,
+                [&] (const ChunkValues& modulation, int n, int writeIndex, int length)
+                {
+                    for (int i = 0; i < n; ++i)
+                    {
+                        const auto delayMs = modulation[(size_t) i] * k2 * 5.0f + baseDelayMs;
+                        points.set ((size_t) i, lines[0].readPointFor ((float) writeIndex - fs * delayMs / 1000.0f));
 
-                                    if (++writeIndex == length)
-                                        writeIndex = 0;
-                                }
-                            },
-                            [&] (int channel, float x, int i, int writeIndex)
-                            {
-                                auto& line = state.buffers[(size_t) channel];
-                                const auto w = line.read (points[(size_t) i]);
-                                line[writeIndex] = x;
-                                return w;
-                            });
+                        if (++writeIndex == length)
+                            writeIndex = 0;
+                    }
+                },
+                [&] (int channel, float x, int i, int writeIndex)
+                {
+                    auto& line = state.buffers[(size_t) channel];
+                    const auto w = line.read (points[(size_t) i]);
+                    line[writeIndex] = x;
+                    return w;
+                });
             break;
         }
 
@@ -236,24 +231,25 @@ void BreadProcessor::process (juce::AudioBuffer<float>& block, BreadState& state
             ChunkReadPoints points {};
 
             // Both channels read at the same position, so it is wrapped once per sample.
-            runFrame<false, true> (channels, numChannels, numSamples, state, values, k3,
-                             [&] (const ChunkModulation&, int n, int writeIndex, int length)
-                             {
-                                 for (int i = 0; i < n; ++i)
-                                 {
-                                     points[(size_t) i] = lines[0].readPointFor ((float) writeIndex - delaySamples);
+            runFrame<false, true> (
+                channels, numChannels, numSamples, state, values, k3,
+                [&] (const ChunkValues&, int n, int writeIndex, int length)
+                {
+                    for (int i = 0; i < n; ++i)
+                    {
+                        points.set ((size_t) i, lines[0].readPointFor ((float) writeIndex - delaySamples));
 
-                                     if (++writeIndex == length)
-                                         writeIndex = 0;
-                                 }
-                             },
-                             [&] (int channel, float x, int i, int writeIndex)
-                             {
-                                 auto& line = state.buffers[(size_t) channel];
-                                 const auto w = line.read (points[(size_t) i]);
-                                 line[writeIndex] = x + feedback * w;
-                                 return w;
-                             });
+                        if (++writeIndex == length)
+                            writeIndex = 0;
+                    }
+                },
+                [&] (int channel, float x, int i, int writeIndex)
+                {
+                    auto& line = state.buffers[(size_t) channel];
+                    const auto w = line.read (points[(size_t) i]);
+                    line[writeIndex] = x + feedback * w;
+                    return w;
+                });
             break;
         }
 

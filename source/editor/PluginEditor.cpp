@@ -44,8 +44,10 @@ MorselloAudioProcessorEditor::MorselloAudioProcessorEditor (MorselloAudioProcess
     bread1Box.addItemList (kBreadTypeNames, 1);
     bread2Box.addItemList (kBreadTypeNames, 1);
     fillingBox.addItemList (kFillingTypeNames, 1);
-    bread1Box.setComponentID ("breadDisplay");
-    bread2Box.setComponentID ("breadDisplay");
+    // Every control carries an ID of its own. The look and feel draws the boxes whose IDs end
+    // in "Display" as displays, the filling's in amber.
+    bread1Box.setComponentID ("bread1Display");
+    bread2Box.setComponentID ("bread2Display");
     fillingBox.setComponentID ("fillingDisplay");
 
     for (auto* box : { &bread2Box, &bread1Box, &fillingBox })
@@ -54,7 +56,7 @@ MorselloAudioProcessorEditor::MorselloAudioProcessorEditor (MorselloAudioProcess
         addAndMakeVisible (*box);
     }
 
-    auto& parameters = processor.apvts;
+    auto& parameters = processor.getParameterTree();
     bread1Attachment = std::make_unique<ComboBoxAttachment> (parameters, "breadType", bread1Box);
     bread2Attachment = std::make_unique<ComboBoxAttachment> (parameters, "breadType", bread2Box);
     fillingAttachment = std::make_unique<ComboBoxAttachment> (parameters, "fillingType", fillingBox);
@@ -73,6 +75,10 @@ MorselloAudioProcessorEditor::MorselloAudioProcessorEditor (MorselloAudioProcess
         }
 
         const auto number = juce::String ((int) i + 1);
+        leftKnobs[i].setComponentID ("left" + number);
+        rightKnobs[i].setComponentID ("right" + number);
+        leftCaptions[i].setComponentID ("left" + number + "Caption");
+        rightCaptions[i].setComponentID ("right" + number + "Caption");
         leftAttachments[i] = std::make_unique<SliderAttachment> (parameters, "left" + number, leftKnobs[i]);
         rightAttachments[i] = std::make_unique<SliderAttachment> (parameters, "right" + number, rightKnobs[i]);
     }
@@ -86,7 +92,10 @@ MorselloAudioProcessorEditor::MorselloAudioProcessorEditor (MorselloAudioProcess
         knob.setColour (juce::Slider::textBoxTextColourId, juce::Colours::white);
         knob.setColour (juce::Slider::textBoxBackgroundColourId, Palette::charcoal.withAlpha (0.8f));
         fillCaptions[i].setColour (juce::Label::textColourId, Palette::cream);
-        fillAttachments[i] = std::make_unique<SliderAttachment> (parameters, "fill" + juce::String ((int) i + 1), knob);
+        const auto id = "fill" + juce::String ((int) i + 1);
+        knob.setComponentID (id);
+        fillCaptions[i].setComponentID (id + "Caption");
+        fillAttachments[i] = std::make_unique<SliderAttachment> (parameters, id, knob);
     }
 
     // Toast takes the filling style, bite keeps the bread style.
@@ -97,6 +106,13 @@ MorselloAudioProcessorEditor::MorselloAudioProcessorEditor (MorselloAudioProcess
 
     for (auto* caption : { &toastCaption, &biteCaption, &outputCaption })
         caption->setColour (juce::Label::textColourId, Palette::cream);
+
+    toastKnob.setComponentID ("toast");
+    biteKnob.setComponentID ("bite");
+    outputSlider.setComponentID ("output");
+    toastCaption.setComponentID ("toastCaption");
+    biteCaption.setComponentID ("biteCaption");
+    outputCaption.setComponentID ("outputCaption");
 
     toastAttachment = std::make_unique<SliderAttachment> (parameters, "toast", toastKnob);
     biteAttachment = std::make_unique<SliderAttachment> (parameters, "bite", biteKnob);
@@ -119,18 +135,40 @@ MorselloAudioProcessorEditor::MorselloAudioProcessorEditor (MorselloAudioProcess
     for (int mode = 0; mode < (int) modeButtons.size(); ++mode)
     {
         modeButtons[(size_t) mode]->setClickingTogglesState (false);
-        modeButtons[(size_t) mode]->onClick = [this, mode] { setBreadMode (mode); };
+        modeButtons[(size_t) mode]->onClick = [this, mode]
+        { setBreadMode (mode); };
     }
+
+    linkButton.setComponentID ("linkButton");
+    mirrorButton.setComponentID ("mirrorButton");
+    freeButton.setComponentID ("freeButton");
+    previousButton.setComponentID ("previousRecipe");
+    nextButton.setComponentID ("nextRecipe");
+    saveButton.setComponentID ("saveRecipe");
+    loadButton.setComponentID ("loadRecipe");
+    recipeBox.setComponentID ("recipeBox");
 
     diceButton.setButtonText ({});
     diceButton.setComponentID ("recipeDice");
     diceButton.setTooltip ("Randomise recipe");
-    diceButton.onClick = [this] { ChefsChoice::randomise (processor, recipeBox); };
+    diceButton.onClick = [this]
+    { recipeBox.setText (ChefsChoice::randomise (processor), juce::dontSendNotification); };
 
-    previousButton.onClick = [this] { stepRecipe (-1); };
-    nextButton.onClick = [this] { stepRecipe (+1); };
-    saveButton.onClick = [this] { RecipeFile::launchSaveDialog (fileChooser, processor, recipeBox); };
-    loadButton.onClick = [this] { RecipeFile::launchLoadDialog (fileChooser, processor, recipeBox); };
+    previousButton.onClick = [this]
+    { stepRecipe (-1); };
+    nextButton.onClick = [this]
+    { stepRecipe (+1); };
+    // A recipe saved or loaded shows its file's name; a failed one leaves the box as it was.
+    auto showFileName = [this] (const RecipeFile::Result& result)
+    {
+        if (result.succeeded())
+            recipeBox.setText (result.name, juce::dontSendNotification);
+    };
+
+    saveButton.onClick = [this, showFileName]
+    { RecipeFile::launchSaveDialog (fileChooser, processor, showFileName); };
+    loadButton.onClick = [this, showFileName]
+    { RecipeFile::launchLoadDialog (fileChooser, processor, showFileName); };
 
     recipeBox.setJustificationType (juce::Justification::centred);
     recipeBox.setColour (juce::ComboBox::textColourId, Palette::cream);
@@ -156,8 +194,10 @@ MorselloAudioProcessorEditor::MorselloAudioProcessorEditor (MorselloAudioProcess
     showRecipe (selectedRecipe);
 
     // Only bread 1's menu drives the captions: bread 2's changes reach it through breadType.
-    bread1Box.onChange = [this] { updateCaptions(); };
-    fillingBox.onChange = [this] { updateCaptions(); };
+    bread1Box.onChange = [this]
+    { updateCaptions(); };
+    fillingBox.onChange = [this]
+    { updateCaptions(); };
 
     updateCaptions();
     resized();
@@ -226,12 +266,14 @@ void MorselloAudioProcessorEditor::updateCaptions()
 }
 
 //==============================================================================
-void MorselloAudioProcessorEditor::timerCallback()
+void MorselloAudioProcessorEditor::timerCallback() { refresh(); }
+
+void MorselloAudioProcessorEditor::refresh()
 {
     for (int channel = 0; channel < MeterDisplayState::numChannels; ++channel)
-        meterState.update (channel, processor.levelMeters.take (channel));
+        meterState.update (channel, processor.getLevelMeters().take (channel));
 
-    if (const auto* rawMode = processor.apvts.getRawParameterValue ("breadMode"))
+    if (const auto* rawMode = processor.getParameterTree().getRawParameterValue ("breadMode"))
     {
         const auto mode = juce::roundToInt (rawMode->load());
 
@@ -352,7 +394,7 @@ void MorselloAudioProcessorEditor::paint (juce::Graphics& g)
         { "bread 2", 1248, 194, 320, 46, 32, Palette::charcoal },
         { "chef's choice", 390, 745, 116, 28, 17, Palette::cream },
         { "sound between the slices", 58, 808, 330, 28, 16, Palette::cream.withAlpha (0.7f) },
-        { "v 1.0.0", 1500, 808, 118, 28, 14, Palette::cream.withAlpha (0.7f) },
+        { "v " JucePlugin_VersionString, 1500, 808, 118, 28, 14, Palette::cream.withAlpha (0.7f) },
     } };
 
     for (const auto& t : panelTexts)

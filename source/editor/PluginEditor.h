@@ -24,15 +24,26 @@ public:
     void paint (juce::Graphics&) override;
     void resized() override;
 
-    // One tick of the 33 ms timer: meters, bread-mode buttons, bread 2's knobs, repaint.
-    // Public so that a test or an offscreen renderer can advance the display without waiting.
-    void timerCallback() override;
+    // What each tick of the 33 ms timer does: meters, bread-mode buttons, bread 2's knobs,
+    // repaint. A test or an offscreen renderer calls it to advance the display without waiting.
+    void refresh();
+
+    // Stops the timer's ticks, so that refresh() alone advances the display.
+    void stopAutomaticRefresh() { stopTimer(); }
+
+    // The factory recipe last chosen or stepped to in this editor.
+    int getSelectedRecipe() const noexcept { return selectedRecipe; }
+
+    // What the meters show.
+    const MeterDisplayState& getMeterState() const noexcept { return meterState; }
 
     // The design grid in which layout and painting are given; the window scales it.
     static constexpr int designWidth = 1672;
     static constexpr int designHeight = 941;
 
 private:
+    void timerCallback() override;
+
     using ComboBoxAttachment = juce::AudioProcessorValueTreeState::ComboBoxAttachment;
     using SliderAttachment = juce::AudioProcessorValueTreeState::SliderAttachment;
 
@@ -78,9 +89,6 @@ private:
     std::unique_ptr<juce::FileChooser> fileChooser;
     int selectedRecipe = 0; // factory recipe last chosen or stepped to in this editor
     MeterDisplayState meterState;
-
-    // Tests inspect the children and the meter state through this.
-    friend struct EditorTestAccess;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MorselloAudioProcessorEditor)
 };

@@ -4,7 +4,7 @@
 
 // The plug-in's colours, fonts and control drawing on top of the framework's dark scheme.
 // Keeps no state: one instance may draw any number of components. Special controls are told
-// apart by their component ID ("breadDisplay", "fillingDisplay", "recipeDice") and knobs by
+// apart by their component ID (IDs ending in "Display", "fillingDisplay", "recipeDice") and knobs by
 // their rotary fill colour.
 class MorselloLookAndFeel final : public juce::LookAndFeel_V4
 {

@@ -1,6 +1,5 @@
 #include "processor/PluginProcessor.h"
 
-#include "editor/PluginEditor.h"
 #include "recipes/FactoryRecipes.h"
 
 #include <cmath>
@@ -22,7 +21,7 @@ MorselloAudioProcessor::MorselloAudioProcessor()
                                 .withInput ("Input", juce::AudioChannelSet::stereo(), true)
                                 .withOutput ("Output", juce::AudioChannelSet::stereo(), true)),
       apvts (*this, nullptr, stateType, createParameterLayout()),
-      randomEngine (makeSeededEngine())
+      randomGenerator (makeSeededEngine())
 {
     for (size_t i = 0; i < kParameterIds.size(); ++i)
     {
@@ -39,7 +38,25 @@ const juce::String MorselloAudioProcessor::getName() const { return "The Morsell
 
 void MorselloAudioProcessor::prepareToPlay (double newSampleRate, int maximumBlockSize)
 {
-    preparePipeline (newSampleRate, maximumBlockSize);
+    engine.prepare (newSampleRate, maximumBlockSize, getTotalNumOutputChannels(), readSettings());
+}
+
+void MorselloAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
+{
+    for (auto channel = getTotalNumInputChannels(); channel < std::min (buffer.getNumChannels(), getTotalNumOutputChannels()); ++channel)
+        buffer.clear (channel, 0, buffer.getNumSamples());
+
+    engine.process (buffer, readSettings());
+}
+
+EngineSettings MorselloAudioProcessor::readSettings() const noexcept
+{
+    EngineSettings settings;
+
+    for (size_t i = 0; i < rawParameters.size(); ++i)
+        settings.values[i] = rawParameters[i]->load();
+
+    return settings;
 }
 
 // Buffers keep their size until the next prepare, so a block after this still processes.
@@ -48,11 +65,6 @@ void MorselloAudioProcessor::releaseResources() {}
 double MorselloAudioProcessor::getTailLengthSeconds() const { return 4.0; }
 bool MorselloAudioProcessor::acceptsMidi() const { return false; }
 bool MorselloAudioProcessor::producesMidi() const { return false; }
-
-juce::AudioProcessorEditor* MorselloAudioProcessor::createEditor()
-{
-    return new MorselloAudioProcessorEditor (*this);
-}
 
 bool MorselloAudioProcessor::hasEditor() const { return true; }
 
@@ -71,7 +83,8 @@ juce::AudioProcessorValueTreeState::ParameterLayout MorselloAudioProcessor::crea
 {
     juce::AudioProcessorValueTreeState::ParameterLayout layout;
 
-    auto id = [] (int index) { return juce::ParameterID { kParameterIds[(size_t) index], kParameterVersionHint }; };
+    auto id = [] (int index)
+    { return juce::ParameterID { kParameterIds[(size_t) index], kParameterVersionHint }; };
 
     layout.add (std::make_unique<juce::AudioParameterChoice> (id (breadTypeIndex), "Bread type", kBreadTypeNames, 0),
                 std::make_unique<juce::AudioParameterChoice> (id (breadModeIndex), "Bread mode", kBreadModeNames, 0),
@@ -81,15 +94,15 @@ juce::AudioProcessorValueTreeState::ParameterLayout MorselloAudioProcessor::crea
     // shows them under their IDs.
     for (int index = firstKnobIndex; index <= lastKnobIndex; ++index)
         layout.add (std::make_unique<juce::AudioParameterFloat> (id (index),
-                                                                  kParameterIds[(size_t) index],
-                                                                  juce::NormalisableRange<float> (0.0f, 1.0f, 0.001f),
-                                                                  0.5f));
+                                                                 kParameterIds[(size_t) index],
+                                                                 juce::NormalisableRange<float> (0.0f, 1.0f, 0.001f),
+                                                                 0.5f));
 
     layout.add (std::make_unique<juce::AudioParameterFloat> (id (outputIndex),
-                                                              "Output",
-                                                              juce::NormalisableRange<float> (-18.0f, 6.0f, 0.1f),
-                                                              0.0f,
-                                                              juce::AudioParameterFloatAttributes().withLabel ("dB")));
+                                                             "Output",
+                                                             juce::NormalisableRange<float> (-18.0f, 6.0f, 0.1f),
+                                                             0.0f,
+                                                             juce::AudioParameterFloatAttributes().withLabel ("dB")));
     return layout;
 }
 
@@ -209,3 +222,62 @@ void MorselloAudioProcessor::replaceParameterState (juce::ValueTree newState)
 
     apvts.replaceState (newState);
 }
+
+//==============================================================================
+bool MorselloAudioProcessor::setRecipe (int index)
+{
+    if ((unsigned int) index >= (unsigned int) kNumFactoryRecipes)
+        return false;
+
+    const auto& recipe = kFactoryRecipes[(size_t) index];
+
+    setParameterValue (kParameterIds[breadTypeIndex], (float) recipe.breadType);
+    setParameterValue (kParameterIds[breadModeIndex], (float) recipe.breadMode);
+    setParameterValue (kParameterIds[fillingTypeIndex], (float) recipe.fillingType);
+
+    // Left and right knobs interleaved, as a user setting both breads side by side would.
+    for (size_t knob = 0; knob < recipe.left.size(); ++knob)
+    {
+        setParameterValue (kParameterIds[(size_t) left1Index + knob], recipe.left[knob]);
+        setParameterValue (kParameterIds[(size_t) right1Index + knob], recipe.right[knob]);
+    }
+
+    for (size_t knob = 0; knob < recipe.fill.size(); ++knob)
+        setParameterValue (kParameterIds[(size_t) fill1Index + knob], recipe.fill[knob]);
+
+    setParameterValue (kParameterIds[toastIndex], recipe.toast);
+    setParameterValue (kParameterIds[biteIndex], recipe.bite);
+
+    currentProgram = index;
+    return true;
+}
+
+void MorselloAudioProcessor::applyFactoryRecipe (int index)
+{
+    // The host is told of the new program, so that it saves and later re-selects the program the
+    // instance is really on rather than one it remembers from before.
+    if (setRecipe (index))
+        updateHostDisplay (ChangeDetails().withProgramChanged (true));
+}
+
+int MorselloAudioProcessor::getNumPrograms() { return kNumFactoryRecipes; }
+// A VST3 host reads the current program (through the wrapper's controller) right after it has
+// restored a state, before the next block: the point at which restored values are announced.
+int MorselloAudioProcessor::getCurrentProgram()
+{
+    announceRestoredValues();
+    return currentProgram;
+}
+// The host's own selection: it already shows this program, so it is not told of it again.
+void MorselloAudioProcessor::setCurrentProgram (int index) { setRecipe (index); }
+
+const juce::String MorselloAudioProcessor::getProgramName (int index)
+{
+    if ((unsigned int) index >= (unsigned int) kNumFactoryRecipes)
+        return {};
+
+    return kFactoryRecipes[(size_t) index].name;
+}
+
+// Recipe names are fixed.
+void MorselloAudioProcessor::changeProgramName (int, const juce::String&) {}

@@ -1,16 +1,15 @@
 #pragma once
 
-#include "dsp/BlockPipeline.h"
-#include "dsp/BreadProcessor.h"
-#include "dsp/EffectEngine.h"
+#include "dsp/MorselloEngine.h"
 #include "processor/Parameters.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
 #include <random>
 
-// The plug-in's audio processor: one per instance. It owns the parameters, the audio engine's
-// state, the index of the last factory recipe applied and the randomiser's generator.
+// The plug-in's audio processor: one per instance. It owns the parameters, the engine that makes
+// the sound, the index of the last factory recipe applied and the randomiser's generator. Each
+// block, it reads the parameters into the engine's settings and hands the block to the engine.
 class MorselloAudioProcessor final : public juce::AudioProcessor
 {
 public:
@@ -62,32 +61,22 @@ public:
     // The root attribute of a host chunk that holds the current program's index.
     static const juce::Identifier programProperty;
 
-    // Clears both bread states, the three effect slots and the level meters.
-    void resetEngineState() noexcept;
+    // The parameters, as the editor's attachments and the recipe files use them.
+    juce::AudioProcessorValueTreeState& getParameterTree() noexcept { return apvts; }
+    const juce::AudioProcessorValueTreeState& getParameterTree() const noexcept { return apvts; }
 
-    juce::AudioProcessorValueTreeState apvts;
+    // The peak meters of the audio going in and out, for the editor's display.
+    LevelMeters& getLevelMeters() noexcept { return engine.getMeters(); }
 
-    EffectSlot fillingSlot, bread1Slot, bread2Slot;
-    double sampleRate = 44100.0;
-    BreadState bread1State, bread2State;
-    juce::AudioBuffer<float> dryBuffer;
-    LinearRamp biteSmoother, outputGainSmoother, toastSmoother;
-    OutputLimiter outputLimiter;
-    ParameterSnapshot currentSnapshot;
-    bool hasSnapshot = false;
-    TransitionState transition;
-    std::mt19937 randomEngine;
-    int currentProgram = 0;
-    LevelMeters levelMeters;
+    // The engine, for inspection between blocks.
+    const MorselloEngine& getEngine() const noexcept { return engine; }
+
+    // The generator behind the chef's choice; seeded from the system when the instance is made.
+    std::mt19937& getRandomGenerator() noexcept { return randomGenerator; }
 
 private:
-    // Pipeline steps; see BlockPipeline.cpp.
-    void preparePipeline (double newSampleRate, int maximumBlockSize);
-    void processPiece (juce::AudioBuffer<float>& block) noexcept;
-    ParameterSnapshot readParameters() const noexcept;
-    void detectChanges (const ParameterSnapshot& fresh) noexcept;
-    void runLayers (juce::AudioBuffer<float>& block) noexcept;
-    void finish (juce::AudioBuffer<float>& block) noexcept;
+    // Every parameter's present raw value, in host order.
+    EngineSettings readSettings() const noexcept;
 
     // Sets the recipe's fifteen parameters and makes it the current program; false for an index
     // outside 0..15, which changes nothing.
@@ -100,6 +89,10 @@ private:
     // A saved program index, or -1 when the text is not a factory recipe's index.
     static int programFromText (const juce::String& text);
 
+    juce::AudioProcessorValueTreeState apvts;
+    MorselloEngine engine;
+    std::mt19937 randomGenerator;
+    int currentProgram = 0;
     std::atomic<bool> restoredValuesToAnnounce { false };
 
     // Raw-value pointers cached once, so the audio thread does no look-up by name.

@@ -15,9 +15,9 @@ float ChefsChoice::knobValue (std::uint32_t output) noexcept
     return fraction * knobWidth + knobLowest;
 }
 
-void ChefsChoice::randomise (MorselloAudioProcessor& processor, juce::ComboBox& recipeBox)
+juce::String ChefsChoice::randomise (MorselloAudioProcessor& processor)
 {
-    auto& engine = processor.randomEngine;
+    auto& engine = processor.getRandomGenerator();
 
     auto setChoice = [&] (int parameterIndex, const juce::StringArray& names)
     {
@@ -35,5 +35,5 @@ void ChefsChoice::randomise (MorselloAudioProcessor& processor, juce::ComboBox& 
     for (int index = firstKnobIndex; index <= lastKnobIndex; ++index)
         processor.setParameterValue (kParameterIds[(size_t) index], knobValue (static_cast<std::uint32_t> (engine())));
 
-    recipeBox.setText ("chef's choice", juce::dontSendNotification);
+    return "chef's choice";
 }

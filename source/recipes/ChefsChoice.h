@@ -1,6 +1,6 @@
 #pragma once
 
-#include <juce_gui_basics/juce_gui_basics.h>
+#include <juce_core/juce_core.h>
 
 #include <cstdint>
 #include <random>
@@ -49,7 +49,7 @@ int uniformInteger (std::mt19937& engine, int lowest, int highest);
 // knob band in single precision.
 float knobValue (std::uint32_t output) noexcept;
 
-// Draws a random recipe from the processor's generator, sets it one gesture per parameter and
-// shows "chef's choice" in the recipe box without applying a factory recipe.
-void randomise (MorselloAudioProcessor& processor, juce::ComboBox& recipeBox);
+// Draws a random recipe from the processor's generator and sets it, one gesture per parameter,
+// without applying a factory recipe. Returns the name to show for it: "chef's choice".
+juce::String randomise (MorselloAudioProcessor& processor);
 } // namespace ChefsChoice

@@ -1,6 +1,6 @@
 #include "recipes/FactoryRecipes.h"
 
-#include "processor/PluginProcessor.h"
+#include "dsp/EngineSettings.h"
 
 // clang-format off
 const std::array<FactoryRecipe, kNumFactoryRecipes> kFactoryRecipes {{
@@ -23,61 +23,3 @@ const std::array<FactoryRecipe, kNumFactoryRecipes> kFactoryRecipes {{
     { "orbiting crumbs",    chorusBread, linkMode,   8, { 0.15f, 0.3f,  0.25f }, { 0.15f, 0.3f,  0.25f }, { 0.45f, 0.9f,  1.0f,  1.0f  }, 0.06f, 0.85f },
 }};
 // clang-format on
-
-bool MorselloAudioProcessor::setRecipe (int index)
-{
-    if ((unsigned int) index >= (unsigned int) kNumFactoryRecipes)
-        return false;
-
-    const auto& recipe = kFactoryRecipes[(size_t) index];
-
-    setParameterValue (kParameterIds[breadTypeIndex], (float) recipe.breadType);
-    setParameterValue (kParameterIds[breadModeIndex], (float) recipe.breadMode);
-    setParameterValue (kParameterIds[fillingTypeIndex], (float) recipe.fillingType);
-
-    // Left and right knobs interleaved, as a user setting both breads side by side would.
-    for (size_t knob = 0; knob < recipe.left.size(); ++knob)
-    {
-        setParameterValue (kParameterIds[(size_t) left1Index + knob], recipe.left[knob]);
-        setParameterValue (kParameterIds[(size_t) right1Index + knob], recipe.right[knob]);
-    }
-
-    for (size_t knob = 0; knob < recipe.fill.size(); ++knob)
-        setParameterValue (kParameterIds[(size_t) fill1Index + knob], recipe.fill[knob]);
-
-    setParameterValue (kParameterIds[toastIndex], recipe.toast);
-    setParameterValue (kParameterIds[biteIndex], recipe.bite);
-
-    currentProgram = index;
-    return true;
-}
-
-void MorselloAudioProcessor::applyFactoryRecipe (int index)
-{
-    // The host is told of the new program, so that it saves and later re-selects the program the
-    // instance is really on rather than one it remembers from before.
-    if (setRecipe (index))
-        updateHostDisplay (ChangeDetails().withProgramChanged (true));
-}
-
-int MorselloAudioProcessor::getNumPrograms() { return kNumFactoryRecipes; }
-// A VST3 host reads the current program (through the wrapper's controller) right after it has
-// restored a state, before the next block: the point at which restored values are announced.
-int MorselloAudioProcessor::getCurrentProgram()
-{
-    announceRestoredValues();
-    return currentProgram;
-}
-// The host's own selection: it already shows this program, so it is not told of it again.
-void MorselloAudioProcessor::setCurrentProgram (int index) { setRecipe (index); }
-
-const juce::String MorselloAudioProcessor::getProgramName (int index)
-{
-    if ((unsigned int) index >= (unsigned int) kNumFactoryRecipes)
-        return {};
-
-    return kFactoryRecipes[(size_t) index].name;
-}
-
-// Recipe names are fixed.
-void MorselloAudioProcessor::changeProgramName (int, const juce::String&) {}

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "dsp/EngineSettings.h"
+
 #include <array>
+#include <cstddef>
 
 // One built-in recipe: every parameter but the output gain.
 struct FactoryRecipe
@@ -16,3 +19,27 @@ inline constexpr int kNumFactoryRecipes = 16;
 
 // The sixteen recipes in program order; the index is the host's program number.
 extern const std::array<FactoryRecipe, kNumFactoryRecipes> kFactoryRecipes;
+
+// A recipe's values as engine settings, with the given output gain. (The plug-in's parameters
+// snap each knob to its 0.001 step, which can move a value by a rounding step.)
+inline EngineSettings engineSettingsFor (const FactoryRecipe& recipe, float outputDecibels = 0.0f) noexcept
+{
+    EngineSettings settings;
+    settings[breadTypeIndex] = (float) recipe.breadType;
+    settings[breadModeIndex] = (float) recipe.breadMode;
+    settings[fillingTypeIndex] = (float) recipe.fillingType;
+
+    for (int knob = 0; knob < 3; ++knob)
+    {
+        settings[left1Index + knob] = recipe.left[(std::size_t) knob];
+        settings[right1Index + knob] = recipe.right[(std::size_t) knob];
+    }
+
+    for (int knob = 0; knob < 4; ++knob)
+        settings[fill1Index + knob] = recipe.fill[(std::size_t) knob];
+
+    settings[toastIndex] = recipe.toast;
+    settings[biteIndex] = recipe.bite;
+    settings[outputIndex] = outputDecibels;
+    return settings;
+}

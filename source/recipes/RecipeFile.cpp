@@ -34,7 +34,7 @@ std::function<void (const juce::MessageBoxOptions&)> RecipeFile::showMessageBox 
     juce::AlertWindow::showAsync (options, static_cast<juce::ModalComponentManager::Callback*> (nullptr));
 };
 
-void RecipeFile::launchSaveDialog (std::unique_ptr<juce::FileChooser>& chooser, MorselloAudioProcessor& processor, juce::ComboBox& recipeBox)
+void RecipeFile::launchSaveDialog (std::unique_ptr<juce::FileChooser>& chooser, MorselloAudioProcessor& processor, ResultCallback onFinished)
 {
     const auto startFile = documentsFolder().getChildFile (juce::String ("my morsello") + fileExtension);
 
@@ -42,27 +42,29 @@ void RecipeFile::launchSaveDialog (std::unique_ptr<juce::FileChooser>& chooser, 
     chooser = std::make_unique<juce::FileChooser> ("Save Morsello recipe", startFile, fileFilter, true);
 
     const auto flags = juce::FileBrowserComponent::saveMode
-                     | juce::FileBrowserComponent::canSelectFiles
-                     | juce::FileBrowserComponent::warnAboutOverwriting;
+                       | juce::FileBrowserComponent::canSelectFiles
+                       | juce::FileBrowserComponent::warnAboutOverwriting;
 
-    // The chooser belongs to the editor, which destroys it before the processor and the recipe
-    // box, so the references stay valid for as long as the callback can run.
-    chooser->launchAsync (flags, [&processor, &recipeBox] (const juce::FileChooser& finished)
+    // The chooser belongs to the editor, which destroys it before the processor and itself, so
+    // the processor and whatever the callback refers to stay valid while the callback can run.
+    chooser->launchAsync (flags, [&processor, onFinished = std::move (onFinished)] (const juce::FileChooser& finished)
                           {
-                              save (processor, finished.getResult(), recipeBox);
-                          });
+                              const auto result = save (processor, finished.getResult());
+
+                              if (result.outcome == Result::Outcome::failed)
+                                  showMessageBox (saveFailedMessage());
+
+                              onFinished (result); });
 }
 
-void RecipeFile::launchLoadDialog (std::unique_ptr<juce::FileChooser>& chooser, MorselloAudioProcessor& processor, juce::ComboBox& recipeBox)
+void RecipeFile::launchLoadDialog (std::unique_ptr<juce::FileChooser>& chooser, MorselloAudioProcessor& processor, ResultCallback onFinished)
 {
     chooser = std::make_unique<juce::FileChooser> ("Load Morsello recipe", documentsFolder(), fileFilter, true);
 
     const auto flags = juce::FileBrowserComponent::openMode | juce::FileBrowserComponent::canSelectFiles;
 
-    chooser->launchAsync (flags, [&processor, &recipeBox] (const juce::FileChooser& finished)
-                          {
-                              load (processor, finished.getResult(), recipeBox);
-                          });
+    chooser->launchAsync (flags, [&processor, onFinished = std::move (onFinished)] (const juce::FileChooser& finished)
+                          { onFinished (load (processor, finished.getResult())); });
 }
 
 juce::File RecipeFile::withRecipeExtension (const juce::File& chosen)
@@ -73,17 +75,17 @@ juce::File RecipeFile::withRecipeExtension (const juce::File& chosen)
     return chosen.withFileExtension (fileExtension);
 }
 
-bool RecipeFile::save (MorselloAudioProcessor& processor, const juce::File& chosen, juce::ComboBox& recipeBox)
+RecipeFile::Result RecipeFile::save (MorselloAudioProcessor& processor, const juce::File& chosen)
 {
     if (chosen == juce::File())
-        return false;
+        return {};
 
     const auto target = withRecipeExtension (chosen);
     const auto name = target.getFileNameWithoutExtension();
 
     // copyState writes the current values into the tree under its lock; the name goes on the
     // copy only, so the live tree is untouched.
-    auto state = processor.apvts.copyState();
+    auto state = processor.getParameterTree().copyState();
     state.setProperty (presetNameProperty, name, nullptr);
 
     const auto xml = state.createXml();
@@ -91,37 +93,32 @@ bool RecipeFile::save (MorselloAudioProcessor& processor, const juce::File& chos
     // writeTo goes through a temporary file beside the target and moves it over the target
     // only once it is complete, so a failed write leaves an existing file as it was.
     if (xml == nullptr || ! xml->writeTo (target, recipeTextFormat()))
-    {
-        showMessageBox (saveFailedMessage());
-        return false;
-    }
+        return { Result::Outcome::failed, {} };
 
-    recipeBox.setText (name, juce::dontSendNotification);
-    return true;
+    return { Result::Outcome::done, name };
 }
 
-bool RecipeFile::load (MorselloAudioProcessor& processor, const juce::File& chosen, juce::ComboBox& recipeBox)
+RecipeFile::Result RecipeFile::load (MorselloAudioProcessor& processor, const juce::File& chosen)
 {
     if (chosen == juce::File())
-        return false;
+        return {};
 
     const auto xml = juce::parseXML (chosen);
 
     if (xml == nullptr)
-        return false;
+        return { Result::Outcome::failed, {} };
 
     // Unlike the host's chunk, a recipe file must spell its root exactly: a file is something a
     // user can pick by mistake, and only the plug-in's own format is accepted.
     auto state = juce::ValueTree::fromXml (*xml);
 
     if (state.getType() != MorselloAudioProcessor::stateType)
-        return false;
+        return { Result::Outcome::failed, {} };
 
     processor.replaceParameterState (state);
 
     // The file's present name, not the presetName stored inside: a renamed file shows its new name.
-    recipeBox.setText (chosen.getFileNameWithoutExtension(), juce::dontSendNotification);
-    return true;
+    return { Result::Outcome::done, chosen.getFileNameWithoutExtension() };
 }
 
 juce::MessageBoxOptions RecipeFile::saveFailedMessage()

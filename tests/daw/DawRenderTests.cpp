@@ -30,8 +30,7 @@ juce::AudioBuffer<float> dawTestSignal()
         state = (state * 1103515245u + 12345u) % 2147483648u;
         const auto hiss = (double) state / 2147483648.0 - 0.5;
         const auto time = (double) n;
-        buffer.setSample (0, n, (float) (0.35 * std::sin (2.0 * pi * 220.0 * time / 48000.0)
-                                         + 0.15 * std::sin (2.0 * pi * 1375.0 * time / 48000.0) + 0.1 * hiss));
+        buffer.setSample (0, n, (float) (0.35 * std::sin (2.0 * pi * 220.0 * time / 48000.0) + 0.15 * std::sin (2.0 * pi * 1375.0 * time / 48000.0) + 0.1 * hiss));
         buffer.setSample (1, n, (float) (0.3 * std::sin (2.0 * pi * 330.0 * time / 48000.0) - 0.2 * hiss));
     }
 
@@ -145,12 +144,11 @@ juce::AudioBuffer<float> processorRender (const DawCase& c, const juce::String& 
     }
 
     signaltest::processInBlocks (buffer, { dawBlockSize }, [&] (juce::AudioBuffer<float>& block)
-    {
+                                 {
         if (c.bypass)
             processor.processBlockBypassed (block, midi);
         else
-            processor.processBlock (block, midi);
-    });
+            processor.processBlock (block, midi); });
 
     return buffer;
 }
@@ -221,5 +219,6 @@ TEST (DawReload, ReopenedVst3ProjectRendersAsBeforeItWasSaved)
 }
 
 INSTANTIATE_TEST_SUITE_P (Formats, DawRender, ::testing::Values (juce::String ("vst3"), juce::String ("lv2")),
-                          [] (const auto& formatInfo) { return formatInfo.param.toStdString(); });
+                          [] (const auto& formatInfo)
+                          { return formatInfo.param.toStdString(); });
 } // namespace

@@ -1,7 +1,6 @@
 #include "SignalTestHelpers.h"
 
-#include "dsp/BreadProcessor.h"
-#include "dsp/EffectEngine.h"
+#include "dsp/BreadLayer.h"
 #include "processor/Parameters.h"
 
 #include <gtest/gtest.h>
@@ -10,8 +9,8 @@ namespace
 {
 using namespace signaltest;
 
-// One layer of the chain as the pipeline runs it: a bread kind (0..12) through the bread
-// processor or the engine (with k3 fixed at 0.5 and the third knob as amount), or a filling kind.
+// One layer of the chain as the engine runs it: a bread kind (0..12), routed as the engine
+// routes it, or a filling kind.
 struct Layer
 {
     bool isBread;
@@ -24,8 +23,13 @@ struct Layer
         return name.toStdString();
     }
 
-    bool isReverb() const { return engineKind() == (int) EffectKind::reverb && (! isBread || kind >= firstEngineBread); }
-    int engineKind() const { return isBread ? kind - firstEngineBread : kind; }
+    bool isReverb() const
+    {
+        if (isBread)
+            return runsInEffectEngine (kind) && effectEngineRouteFor (kind).kind == EffectKind::reverb;
+
+        return kind == (int) EffectKind::reverb;
+    }
 };
 
 // Names the layer in test listings and failures, instead of the struct's raw bytes.
@@ -49,10 +53,8 @@ struct LayerState
 // Knobs 1 and 2 away from the ends; the wet amount (bread knob 3, filling knob 4) at 1.
 void runLayer (const Layer& layer, LayerState& state, juce::AudioBuffer<float>& block, double sampleRate)
 {
-    if (layer.isBread && layer.kind < firstEngineBread)
-        BreadProcessor::process (block, state.bread, layer.kind, 0.35f, 0.65f, 1.0f, sampleRate);
-    else if (layer.isBread)
-        EffectEngine::process (block, *state.slot, (EffectKind) layer.engineKind(), 0.35f, 0.65f, 0.5f, 1.0f, sampleRate);
+    if (layer.isBread)
+        runBreadLayer (block, state.bread, *state.slot, layer.kind, { 0.35f, 0.65f, 1.0f }, sampleRate);
     else
         EffectEngine::process (block, *state.slot, (EffectKind) layer.kind, 0.35f, 0.65f, 0.7f, 1.0f, sampleRate);
 }

@@ -44,8 +44,8 @@ inline juce::AudioBuffer<float> makeTestSignal (int numChannels, int numSamples,
             noise = noise * 1664525u + 1013904223u;
             const auto t = i / sampleRate;
             const auto value = 0.6 * std::sin (juce::MathConstants<double>::twoPi * low * t)
-                             + 0.3 * std::sin (juce::MathConstants<double>::twoPi * high * t)
-                             + 0.1 * ((double) (noise >> 8) / 8388608.0 - 1.0);
+                               + 0.3 * std::sin (juce::MathConstants<double>::twoPi * high * t)
+                               + 0.1 * ((double) (noise >> 8) / 8388608.0 - 1.0);
             samples[i] = (float) (level * value);
         }
     }

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <memory>
+#include <stdexcept>
 
 namespace juce
 {
@@ -14,42 +15,102 @@ namespace juce
 bool dispatchNextMessageOnSystemQueue (bool returnIfNoPendingMessages);
 } // namespace juce
 
-// Reaches the editor's children and display state. The editor names it as a friend, so the
-// tests read exactly the members that draw and bind, without public accessors in shipping code.
+// The editor's controls, found by their component IDs as a user's screen reader or a host's
+// automation would tell them apart. A missing or mistyped control fails the test at once.
+template <typename Control>
+Control& findControl (juce::Component& editor, const juce::String& id)
+{
+    for (auto* child : editor.getChildren())
+        if (child->getComponentID() == id)
+            if (auto* control = dynamic_cast<Control*> (child))
+                return *control;
+
+    ADD_FAILURE() << "no control with ID " << id;
+    throw std::runtime_error ("missing control");
+}
+
+// Controls that come in a row (knobs 1..N and their captions), by index.
+template <typename Control, size_t N>
+struct ControlRow
+{
+    std::array<Control*, N> controls;
+
+    Control& operator[] (size_t i) const { return *controls[i]; }
+    static constexpr size_t size() { return N; }
+
+    struct Iterator
+    {
+        Control* const* position;
+        Control& operator*() const { return **position; }
+        Iterator& operator++()
+        {
+            ++position;
+            return *this;
+        }
+        bool operator!= (const Iterator& other) const { return position != other.position; }
+    };
+
+    Iterator begin() const { return { controls.data() }; }
+    Iterator end() const { return { controls.data() + N }; }
+};
+
+template <typename Control, size_t N>
+ControlRow<Control, N> findRow (juce::Component& editor, const juce::String& prefix, const juce::String& suffix = {})
+{
+    ControlRow<Control, N> row {};
+
+    for (size_t i = 0; i < N; ++i)
+        row.controls[i] = &findControl<Control> (editor, prefix + juce::String ((int) i + 1) + suffix);
+
+    return row;
+}
+
 struct EditorTestAccess
 {
     explicit EditorTestAccess (MorselloAudioProcessorEditor& e)
         : editor (e),
-          bread1Box (e.bread1Box), bread2Box (e.bread2Box), fillingBox (e.fillingBox),
-          leftKnobs (e.leftKnobs), rightKnobs (e.rightKnobs), fillKnobs (e.fillKnobs),
-          toastKnob (e.toastKnob), biteKnob (e.biteKnob), outputSlider (e.outputSlider),
-          leftCaptions (e.leftCaptions), rightCaptions (e.rightCaptions), fillCaptions (e.fillCaptions),
-          toastCaption (e.toastCaption), biteCaption (e.biteCaption), outputCaption (e.outputCaption),
-          recipeBox (e.recipeBox),
-          linkButton (e.linkButton), mirrorButton (e.mirrorButton), freeButton (e.freeButton),
-          diceButton (e.diceButton), previousButton (e.previousButton), nextButton (e.nextButton),
-          saveButton (e.saveButton), loadButton (e.loadButton),
-          selectedRecipe (e.selectedRecipe), meterState (e.meterState)
+          bread1Box (findControl<juce::ComboBox> (e, "bread1Display")),
+          bread2Box (findControl<juce::ComboBox> (e, "bread2Display")),
+          fillingBox (findControl<juce::ComboBox> (e, "fillingDisplay")),
+          leftKnobs (findRow<juce::Slider, 3> (e, "left")),
+          rightKnobs (findRow<juce::Slider, 3> (e, "right")),
+          fillKnobs (findRow<juce::Slider, 4> (e, "fill")),
+          toastKnob (findControl<juce::Slider> (e, "toast")),
+          biteKnob (findControl<juce::Slider> (e, "bite")),
+          outputSlider (findControl<juce::Slider> (e, "output")),
+          leftCaptions (findRow<juce::Label, 3> (e, "left", "Caption")),
+          rightCaptions (findRow<juce::Label, 3> (e, "right", "Caption")),
+          fillCaptions (findRow<juce::Label, 4> (e, "fill", "Caption")),
+          toastCaption (findControl<juce::Label> (e, "toastCaption")),
+          biteCaption (findControl<juce::Label> (e, "biteCaption")),
+          outputCaption (findControl<juce::Label> (e, "outputCaption")),
+          recipeBox (findControl<juce::ComboBox> (e, "recipeBox")),
+          linkButton (findControl<juce::TextButton> (e, "linkButton")),
+          mirrorButton (findControl<juce::TextButton> (e, "mirrorButton")),
+          freeButton (findControl<juce::TextButton> (e, "freeButton")),
+          diceButton (findControl<juce::TextButton> (e, "recipeDice")),
+          previousButton (findControl<juce::TextButton> (e, "previousRecipe")),
+          nextButton (findControl<juce::TextButton> (e, "nextRecipe")),
+          saveButton (findControl<juce::TextButton> (e, "saveRecipe")),
+          loadButton (findControl<juce::TextButton> (e, "loadRecipe"))
     {
     }
 
     // Tests drive the ticks themselves, so the real timer must not tick in between.
-    void stopRealTimer() { static_cast<juce::Timer&> (editor).stopTimer(); }
-    void tick() { editor.timerCallback(); }
+    void stopRealTimer() { editor.stopAutomaticRefresh(); }
+    void tick() { editor.refresh(); }
 
     MorselloAudioProcessorEditor& editor;
     juce::ComboBox &bread1Box, &bread2Box, &fillingBox;
-    std::array<juce::Slider, 3>&leftKnobs, &rightKnobs;
-    std::array<juce::Slider, 4>& fillKnobs;
+    ControlRow<juce::Slider, 3> leftKnobs, rightKnobs;
+    ControlRow<juce::Slider, 4> fillKnobs;
     juce::Slider &toastKnob, &biteKnob, &outputSlider;
-    std::array<juce::Label, 3>&leftCaptions, &rightCaptions;
-    std::array<juce::Label, 4>& fillCaptions;
+    ControlRow<juce::Label, 3> leftCaptions, rightCaptions;
+    ControlRow<juce::Label, 4> fillCaptions;
     juce::Label &toastCaption, &biteCaption, &outputCaption;
     juce::ComboBox& recipeBox;
     juce::TextButton &linkButton, &mirrorButton, &freeButton, &diceButton, &previousButton, &nextButton,
         &saveButton, &loadButton;
-    int& selectedRecipe;
-    MeterDisplayState& meterState;
 };
 
 // Runs the messages queued so far (button clicks are delivered as messages).
@@ -74,7 +135,7 @@ protected:
         access->stopRealTimer();
     }
 
-    float raw (const char* id) const { return processor.apvts.getRawParameterValue (id)->load(); }
+    float raw (const char* id) const { return processor.getParameterTree().getRawParameterValue (id)->load(); }
 
     MorselloAudioProcessor processor;
     std::unique_ptr<MorselloAudioProcessorEditor> editor;

@@ -1,58 +1,27 @@
 #include "EditorFixture.h"
 
-#include <functional>
+#include <map>
+#include <utility>
 
 namespace
 {
-struct Placement
+// The bounds of every control the editor lays out (each carries a component ID; the
+// framework's resize corner, which keeps its own size, does not).
+std::map<juce::Component*, juce::Rectangle<int>> childBounds (juce::Component& editor)
 {
-    const char* child;
-    std::function<juce::Component&(EditorTestAccess&)> get;
-    juce::Rectangle<int> atStartSize; // 1254 x 706: sx = 0.75 exactly, sy = 706 / 941
-    juce::Rectangle<int> atDesignSize; // 1672 x 941: the design grid itself
-};
+    std::map<juce::Component*, juce::Rectangle<int>> bounds;
 
-#define CHILD(member) #member, [] (EditorTestAccess& a) -> juce::Component& { return a.member; }
+    for (auto* child : editor.getChildren())
+        if (child->getComponentID().isNotEmpty())
+            bounds[child] = child->getBounds();
 
-// Bounds at the start size worked out by hand from the design grid, rounding each product on
-// its own to the nearest integer with ties to even. Ties at 0.75: 294 -> 220.5 -> 220,
-// 62 -> 46.5 -> 46, 318 -> 238.5 -> 238, but 1210 -> 907.5 -> 908 and 606 -> 454.5 -> 454.
-const std::vector<Placement> placements {
-    { CHILD (bread1Box), { 87, 189, 220, 44 }, { 116, 252, 294, 58 } },
-    { CHILD (fillingBox), { 508, 189, 238, 44 }, { 677, 252, 318, 58 } },
-    { CHILD (bread2Box), { 948, 189, 220, 44 }, { 1264, 252, 294, 58 } },
-    { CHILD (leftKnobs[0]), { 46, 255, 90, 99 }, { 62, 340, 120, 132 } },
-    { CHILD (leftKnobs[1]), { 151, 255, 90, 99 }, { 201, 340, 120, 132 } },
-    { CHILD (leftKnobs[2]), { 255, 255, 90, 99 }, { 340, 340, 120, 132 } },
-    { CHILD (leftCaptions[0]), { 46, 358, 90, 23 }, { 62, 477, 120, 30 } },
-    { CHILD (leftCaptions[2]), { 255, 358, 90, 23 }, { 340, 477, 120, 30 } },
-    { CHILD (rightKnobs[0]), { 908, 255, 90, 99 }, { 1210, 340, 120, 132 } },
-    { CHILD (rightKnobs[1]), { 1012, 255, 90, 99 }, { 1349, 340, 120, 132 } },
-    { CHILD (rightKnobs[2]), { 1116, 255, 90, 99 }, { 1488, 340, 120, 132 } },
-    { CHILD (rightCaptions[1]), { 1012, 358, 90, 23 }, { 1349, 477, 120, 30 } },
-    { CHILD (fillKnobs[0]), { 418, 255, 90, 99 }, { 557, 340, 120, 132 } },
-    { CHILD (fillKnobs[1]), { 528, 255, 90, 99 }, { 704, 340, 120, 132 } },
-    { CHILD (fillKnobs[2]), { 638, 255, 90, 99 }, { 851, 340, 120, 132 } },
-    { CHILD (fillKnobs[3]), { 748, 255, 90, 99 }, { 998, 340, 120, 132 } },
-    { CHILD (fillCaptions[3]), { 748, 358, 90, 23 }, { 998, 477, 120, 30 } },
-    { CHILD (linkButton), { 454, 428, 109, 32 }, { 606, 570, 145, 42 } },
-    { CHILD (mirrorButton), { 570, 428, 109, 32 }, { 760, 570, 145, 42 } },
-    { CHILD (freeButton), { 686, 428, 109, 32 }, { 914, 570, 145, 42 } },
-    { CHILD (diceButton), { 311, 506, 46, 47 }, { 415, 675, 62, 62 } },
-    { CHILD (previousButton), { 386, 508, 30, 39 }, { 515, 677, 40, 52 } },
-    { CHILD (recipeBox), { 421, 508, 236, 39 }, { 561, 677, 315, 52 } },
-    { CHILD (nextButton), { 662, 508, 30, 39 }, { 882, 677, 40, 52 } },
-    { CHILD (saveButton), { 454, 563, 75, 23 }, { 606, 750, 100, 30 } },
-    { CHILD (loadButton), { 556, 563, 75, 23 }, { 742, 750, 100, 30 } },
-    { CHILD (toastKnob), { 730, 488, 84, 87 }, { 973, 650, 112, 116 } },
-    { CHILD (toastCaption), { 730, 579, 84, 21 }, { 973, 772, 112, 28 } },
-    { CHILD (biteKnob), { 845, 465, 114, 110 }, { 1127, 620, 152, 146 } },
-    { CHILD (biteCaption), { 861, 579, 82, 21 }, { 1148, 772, 110, 28 } },
-    { CHILD (outputCaption), { 996, 579, 66, 23 }, { 1328, 772, 88, 30 } },
-    { CHILD (outputSlider), { 1069, 579, 152, 23 }, { 1425, 772, 203, 30 } },
-};
+    return bounds;
+}
 
-#undef CHILD
+juce::String nameOf (const juce::Component& child)
+{
+    return child.getComponentID();
+}
 } // namespace
 
 TEST_F (EditorTest, OpensAtTheStartSizeUncorrectedByTheRatio)
@@ -62,15 +31,42 @@ TEST_F (EditorTest, OpensAtTheStartSizeUncorrectedByTheRatio)
     EXPECT_TRUE (editor->isResizable());
 }
 
-TEST_F (EditorTest, ChildrenFollowTheDesignGridAtStartAndDesignSize)
+// The layout is one design drawn at any window size: every child at a size is its bounds at
+// the design size scaled by the window's, to the pixel, and at every size the children stay
+// inside the window and none covers another.
+TEST_F (EditorTest, ChildrenScaleWithTheWindowAndNeverOverlap)
 {
-    for (const auto& p : placements)
-        EXPECT_EQ (p.get (*access).getBounds(), p.atStartSize) << p.child << " at 1254 x 706";
+    editor->setSize (MorselloAudioProcessorEditor::designWidth, MorselloAudioProcessorEditor::designHeight);
+    const auto design = childBounds (*editor);
+    ASSERT_GE (design.size(), 33u);
 
-    editor->setSize (1672, 941);
+    for (const auto& [width, height] : { std::pair { 1254, 706 }, std::pair { 1170, 658 }, std::pair { 1672, 941 } })
+    {
+        editor->setSize (width, height);
+        const auto sx = (double) width / MorselloAudioProcessorEditor::designWidth;
+        const auto sy = (double) height / MorselloAudioProcessorEditor::designHeight;
 
-    for (const auto& p : placements)
-        EXPECT_EQ (p.get (*access).getBounds(), p.atDesignSize) << p.child << " at 1672 x 941";
+        for (const auto& [child, d] : design)
+        {
+            const auto b = child->getBounds();
+            const auto context = ::testing::Message() << nameOf (*child) << " at " << width << " x " << height;
+
+            EXPECT_NEAR (b.getX(), d.getX() * sx, 1.0) << context;
+            EXPECT_NEAR (b.getY(), d.getY() * sy, 1.0) << context;
+            EXPECT_NEAR (b.getWidth(), d.getWidth() * sx, 1.0) << context;
+            EXPECT_NEAR (b.getHeight(), d.getHeight() * sy, 1.0) << context;
+            EXPECT_TRUE (editor->getLocalBounds().contains (b)) << context;
+            EXPECT_FALSE (b.isEmpty()) << context;
+
+            for (const auto& [other, unused] : design)
+            {
+                if (other != child && child->isVisible() && other->isVisible())
+                {
+                    EXPECT_FALSE (b.intersects (other->getBounds())) << context << " covers " << nameOf (*other);
+                }
+            }
+        }
+    }
 }
 
 TEST_F (EditorTest, ResizingIsLimitedAndKeepsTheRatio)
@@ -131,6 +127,8 @@ TEST_F (EditorTest, FinishingControlsGetTheirFinalStylesFromLayout)
 // nothing may crash, and the layout must come back when a normal size returns.
 TEST_F (EditorTest, SurvivesDegenerateAndOddSizes)
 {
+    const auto before = childBounds (*editor);
+
     struct Case
     {
         int width, height;
@@ -148,7 +146,7 @@ TEST_F (EditorTest, SurvivesDegenerateAndOddSizes)
     }
 
     editor->setSize (1254, 706);
-    EXPECT_EQ (access->recipeBox.getBounds(), juce::Rectangle<int> (421, 508, 236, 39));
+    EXPECT_EQ (childBounds (*editor), before);
 }
 
 TEST (EditorLifetime, OpensClosesAndReopensOnAnUnpreparedProcessor)

@@ -63,7 +63,7 @@ protected:
     void tickWith (std::array<float, 4> peaks)
     {
         for (int c = 0; c < 4; ++c)
-            processor.levelMeters.raise (c, peaks[(size_t) c]);
+            processor.getLevelMeters().raise (c, peaks[(size_t) c]);
 
         access->tick();
     }
@@ -85,8 +85,7 @@ TEST_F (MeterTest, SinglePeakIsHeldThenFalls)
         const char* text;
     };
 
-    const Row rows[] { { 0, 0.5f, "-6.0 dB" }, { 1, 0.5f, "-6.0 dB" }, { 35, 0.5f, "-6.0 dB" }, { 36, 0.5f, "-6.0 dB" },
-                       { 37, 0.47f, "-6.6 dB" }, { 38, 0.4418f, "-7.1 dB" } };
+    const Row rows[] { { 0, 0.5f, "-6.0 dB" }, { 1, 0.5f, "-6.0 dB" }, { 35, 0.5f, "-6.0 dB" }, { 36, 0.5f, "-6.0 dB" }, { 37, 0.47f, "-6.6 dB" }, { 38, 0.4418f, "-7.1 dB" } };
 
     int tick = 0;
 
@@ -95,7 +94,7 @@ TEST_F (MeterTest, SinglePeakIsHeldThenFalls)
         for (; tick < row.tick; ++tick)
             tickWith ({});
 
-        const auto& m = access->meterState;
+        const auto& m = editor->getMeterState();
         EXPECT_NEAR (m.heldPeak[0], row.heldPeak, 1.0e-6f) << "tick " << row.tick;
         EXPECT_EQ (meterPeakText (juce::jmax (m.heldPeak[0], m.heldPeak[1])), row.text) << "tick " << row.tick;
         EXPECT_NEAR (m.displayLevel[0], 0.5 * std::pow (0.86, row.tick), 1.0e-5) << "tick " << row.tick;
@@ -110,21 +109,22 @@ TEST_F (MeterTest, FullScaleLightsEverySegmentAndShowsClipFor45Ticks)
     auto image = snapshot();
     EXPECT_EQ (countLit (image, 0, 0), 28);
     EXPECT_EQ (countLit (image, 0, 1), 28);
-    EXPECT_EQ (meterPeakText (access->meterState.heldPeak[0]), "0.0 dB");
+    EXPECT_EQ (meterPeakText (editor->getMeterState().heldPeak[0]), "0.0 dB");
 
     // The hold marker: orangered while clipping is shown, cream afterwards, wherever the
     // falling held peak has taken it.
-    const auto marker = [&] { return markerPixel (snapshot(), access->meterState.heldPeak[0]); };
+    const auto marker = [&]
+    { return markerPixel (snapshot(), editor->getMeterState().heldPeak[0]); };
     EXPECT_EQ (marker(), juce::Colours::orangered);
 
     for (int tick = 1; tick <= 44; ++tick)
         tickWith ({});
 
-    EXPECT_EQ (access->meterState.clipTicks[0], 1);
+    EXPECT_EQ (editor->getMeterState().clipTicks[0], 1);
     EXPECT_EQ (marker(), juce::Colours::orangered) << "44 ticks after the last full-scale peak";
 
     tickWith ({});
-    EXPECT_EQ (access->meterState.clipTicks[0], 0);
+    EXPECT_EQ (editor->getMeterState().clipTicks[0], 0);
     EXPECT_EQ (marker(), Palette::cream) << "45 ticks after the last full-scale peak";
 }
 
@@ -172,8 +172,8 @@ TEST_F (MeterTest, SilenceShowsNothing)
         }
     }
 
-    EXPECT_EQ (meterPeakText (access->meterState.heldPeak[0]), "-inf dB");
-    EXPECT_EQ (meterPeakText (access->meterState.heldPeak[3]), "-inf dB");
+    EXPECT_EQ (meterPeakText (editor->getMeterState().heldPeak[0]), "-inf dB");
+    EXPECT_EQ (meterPeakText (editor->getMeterState().heldPeak[3]), "-inf dB");
 }
 
 // A mono signal reaches channel 0 and 2 only: the L rows move, the R rows stay dark, and the
@@ -190,7 +190,7 @@ TEST_F (MeterTest, MonoMovesOnlyTheLeftRows)
     EXPECT_EQ (countLit (image, 2, 0), 23);
     EXPECT_EQ (countLit (image, 2, 1), 0);
 
-    const auto& m = access->meterState;
+    const auto& m = editor->getMeterState();
     EXPECT_EQ (meterPeakText (juce::jmax (m.heldPeak[0], m.heldPeak[1])), "-6.0 dB");
     EXPECT_EQ (meterPeakText (juce::jmax (m.heldPeak[2], m.heldPeak[3])), "-12.0 dB");
 }

@@ -22,10 +22,18 @@ const ExpectedParameter expectedParameters[] {
     { "Bread type", "", 0.0f, 13 },
     { "Bread mode", "", 0.0f, 3 },
     { "Filling type", "", 0.0f, 9 },
-    { "left1", "", 0.5f, 0 }, { "left2", "", 0.5f, 0 }, { "left3", "", 0.5f, 0 },
-    { "right1", "", 0.5f, 0 }, { "right2", "", 0.5f, 0 }, { "right3", "", 0.5f, 0 },
-    { "fill1", "", 0.5f, 0 }, { "fill2", "", 0.5f, 0 }, { "fill3", "", 0.5f, 0 }, { "fill4", "", 0.5f, 0 },
-    { "toast", "", 0.5f, 0 }, { "bite", "", 0.5f, 0 },
+    { "left1", "", 0.5f, 0 },
+    { "left2", "", 0.5f, 0 },
+    { "left3", "", 0.5f, 0 },
+    { "right1", "", 0.5f, 0 },
+    { "right2", "", 0.5f, 0 },
+    { "right3", "", 0.5f, 0 },
+    { "fill1", "", 0.5f, 0 },
+    { "fill2", "", 0.5f, 0 },
+    { "fill3", "", 0.5f, 0 },
+    { "fill4", "", 0.5f, 0 },
+    { "toast", "", 0.5f, 0 },
+    { "bite", "", 0.5f, 0 },
     { "Output", "dB", 18.0f / 24.0f, 0 },
 };
 
@@ -42,7 +50,8 @@ void ignoreXErrors()
 {
     if (auto* x11 = dlopen ("libX11.so.6", RTLD_LAZY | RTLD_NOLOAD))
         if (auto* setHandler = reinterpret_cast<void* (*) (int (*) (void*, void*))> (dlsym (x11, "XSetErrorHandler")))
-            setHandler ([] (void*, void*) { return 0; });
+            setHandler ([] (void*, void*)
+                        { return 0; });
 }
 
 class HostedPlugin : public ::testing::Test
@@ -113,7 +122,7 @@ TEST_F (HostedPlugin, DescribesItselfAsTheMorselloEffect)
 {
     const auto description = describe();
     EXPECT_EQ (description.name, "The Morsello");
-    EXPECT_EQ (description.version, "1.0.0");
+    EXPECT_EQ (description.version, MORSELLO_VERSION);
     EXPECT_EQ (description.pluginFormatName, "VST3");
     EXPECT_TRUE (description.category.contains ("Fx"));
     EXPECT_FALSE (description.isInstrument);
@@ -197,8 +206,8 @@ TEST_F (HostedPlugin, StateSavedThroughTheHostRestoresIntoAFreshInstance)
 
     auto& parameters = source->getParameters();
     parameters[0]->setValueNotifyingHost (11.0f / 12.0f); // resonator
-    parameters[4]->setValueNotifyingHost (0.123f);         // left2
-    parameters[15]->setValueNotifyingHost (0.25f);         // output -12 dB
+    parameters[4]->setValueNotifyingHost (0.123f);        // left2
+    parameters[15]->setValueNotifyingHost (0.25f);        // output -12 dB
     exchange (*source);
 
     const auto restored = reloadThroughState (*source);
@@ -225,9 +234,9 @@ TEST_F (HostedPlugin, ReopenedProjectKeepsTheEditsMadeAfterChoosingAProgram)
     source->setCurrentProgram (9); // "wrong lunch"
     exchange (*source);
     auto& parameters = source->getParameters();
-    parameters[13]->setValueNotifyingHost (0.9f);          // toast
-    parameters[4]->setValueNotifyingHost (0.333f);         // left2
-    parameters[0]->setValueNotifyingHost (10.0f / 12.0f);  // wavefold
+    parameters[13]->setValueNotifyingHost (0.9f);         // toast
+    parameters[4]->setValueNotifyingHost (0.333f);        // left2
+    parameters[0]->setValueNotifyingHost (10.0f / 12.0f); // wavefold
     exchange (*source);
 
     juce::MemoryBlock state;

@@ -41,35 +41,35 @@ int brightestRedAround (const juce::Image& image, float x, float y)
 } // namespace
 
 //==============================================================================
-TEST (LookAndFeelColours, NineEntriesWithComponentOverridesWinning)
+TEST (LookAndFeelColours, TheLookSetsItsColoursAndComponentOverridesWin)
 {
     MorselloLookAndFeel lookAndFeel;
+    const juce::LookAndFeel_V4 framework;
 
-    struct Entry
-    {
-        int id;
-        juce::uint32 argb;
-    };
-
-    const Entry entries[] {
-        { juce::Slider::textBoxTextColourId, 0xFFF2E2C2 },     { juce::Slider::textBoxBackgroundColourId, 0xEB141312 },
-        { juce::Slider::textBoxOutlineColourId, 0x00000000 },  { juce::ComboBox::textColourId, 0xFFF2E2C2 },
-        { juce::ComboBox::backgroundColourId, 0xFF141312 },    { juce::ComboBox::outlineColourId, 0x80F4A743 },
-        { juce::PopupMenu::backgroundColourId, 0xFF141312 },   { juce::PopupMenu::textColourId, 0xFFF2E2C2 },
-        { juce::PopupMenu::highlightedBackgroundColourId, 0xFFCA4E10 },
+    // The text boxes, menus and pop-ups the panel's colours replace.
+    const int ids[] {
+        juce::Slider::textBoxTextColourId,
+        juce::Slider::textBoxBackgroundColourId,
+        juce::Slider::textBoxOutlineColourId,
+        juce::ComboBox::textColourId,
+        juce::ComboBox::backgroundColourId,
+        juce::ComboBox::outlineColourId,
+        juce::PopupMenu::backgroundColourId,
+        juce::PopupMenu::textColourId,
+        juce::PopupMenu::highlightedBackgroundColourId,
     };
 
     juce::Slider plain, ownColours;
     plain.setLookAndFeel (&lookAndFeel);
     ownColours.setLookAndFeel (&lookAndFeel);
 
-    for (const auto& e : entries)
+    for (const auto id : ids)
     {
-        ownColours.setColour (e.id, juce::Colour (0xFF123456));
+        ownColours.setColour (id, juce::Colour (0xFF123456));
 
-        EXPECT_EQ (lookAndFeel.findColour (e.id).getARGB(), e.argb) << std::hex << e.id;
-        EXPECT_EQ (plain.findColour (e.id).getARGB(), e.argb) << std::hex << e.id;
-        EXPECT_EQ (ownColours.findColour (e.id).getARGB(), 0xFF123456u) << std::hex << e.id;
+        EXPECT_NE (lookAndFeel.findColour (id), framework.findColour (id)) << std::hex << id;
+        EXPECT_EQ (plain.findColour (id), lookAndFeel.findColour (id)) << std::hex << id;
+        EXPECT_EQ (ownColours.findColour (id).getARGB(), 0xFF123456u) << std::hex << id;
     }
 
     plain.setLookAndFeel (nullptr);
@@ -277,9 +277,14 @@ TEST (ButtonDrawing, FillAndOutlineFollowToggleHoverAndPress)
     };
 
     const Case cases[] {
-        { false, false, false, 0xFF292827 }, { false, true, false, 0xFF3F3F3E }, { false, false, true, 0xFF242322 },
-        { false, true, true, 0xFF383837 },   { true, false, false, 0xFFCA4E10 }, { true, true, false, 0xFFCF6029 },
-        { true, false, true, 0xFFB4450E },   { true, true, true, 0xFFB85524 },
+        { false, false, false, 0xFF292827 },
+        { false, true, false, 0xFF3F3F3E },
+        { false, false, true, 0xFF242322 },
+        { false, true, true, 0xFF383837 },
+        { true, false, false, 0xFFCA4E10 },
+        { true, true, false, 0xFFCF6029 },
+        { true, false, true, 0xFFB4450E },
+        { true, true, true, 0xFFB85524 },
     };
 
     for (const auto& c : cases)

@@ -1,3 +1,4 @@
+#include "dsp/BreadLayer.h"
 #include "dsp/SignalTestHelpers.h"
 #include "processor/PluginProcessor.h"
 
@@ -49,7 +50,7 @@ protected:
         return block;
     }
 
-    float meter (int index) { return processor.levelMeters.peaks[(size_t) index].load(); }
+    float meter (int index) { return processor.getLevelMeters().peaks[(size_t) index].load(); }
 
     MorselloAudioProcessor processor;
 };
@@ -70,7 +71,7 @@ TEST_F (Pipeline, LeavesBlocksAloneBeforePrepareAndWhenEmpty)
 
     for (int i = 0; i < 4; ++i)
         EXPECT_EQ (meter (i), 0.0f);
-    EXPECT_FALSE (processor.hasSnapshot);
+    EXPECT_FALSE (processor.getEngine().hasSettingsInUse());
 }
 
 TEST_F (Pipeline, BiteAtZeroGivesTheDryInputTimesTheOutputGain)
@@ -167,16 +168,20 @@ TEST_F (Pipeline, NonFiniteInputEntersAsSilenceAndLeavesNoTrace)
 
 TEST_F (Pipeline, NonFiniteOutputOfALayerLeavesAsSilence)
 {
-    set ("fillingType", 4.0f); // smear, whose filter state a fault has made NaN
-    set ("bite", 0.5f);
-    prepare (48000.0, 64);
+    EngineSettings settings;
+    settings[fillingTypeIndex] = 4.0f; // smear, whose filter state a fault has made NaN
+    settings[fill4Index] = 0.5f;
+    settings[biteIndex] = 0.5f;
+
+    auto engine = std::make_unique<MorselloEngine>();
+    engine->prepare (48000.0, 64, 2, settings);
 
     auto block = sine (2, 64, 0.5f);
-    process (block);
+    engine->process (block, settings);
 
-    processor.fillingSlot.smearState[0] = std::numeric_limits<float>::quiet_NaN();
+    engine->getLayers().filling.smearState[0] = std::numeric_limits<float>::quiet_NaN();
     block = sine (2, 64, 0.5f, 64);
-    process (block);
+    engine->process (block, settings);
 
     for (int i = 0; i < 64; ++i)
     {
@@ -252,7 +257,7 @@ TEST_F (Pipeline, MetersTakeEachChannelsPeakAndOnlyRise)
     process (quiet);
     EXPECT_FLOAT_EQ (meter (1), 0.75f); // raised only, until taken
 
-    EXPECT_FLOAT_EQ (processor.levelMeters.take (1), 0.75f);
+    EXPECT_FLOAT_EQ (processor.getLevelMeters().take (1), 0.75f);
     EXPECT_EQ (meter (1), 0.0f);
 }
 
@@ -321,9 +326,9 @@ TEST_F (Pipeline, LongBlocksRunInPiecesEachABlockOfItsOwn)
     const auto input = block;
     process (block);
 
-    EXPECT_FALSE (processor.transition.pending);
-    EXPECT_EQ (processor.currentSnapshot[fillingTypeIndex], 3.0f);
-    EXPECT_NEAR (processor.transition.fade, 24.0f / 120.0f, 1.0e-5f);
+    EXPECT_FALSE (processor.getEngine().getTransition().pending);
+    EXPECT_EQ (processor.getEngine().getSettingsInUse()[fillingTypeIndex], 3.0f);
+    EXPECT_NEAR (processor.getEngine().getTransition().fade, 24.0f / 120.0f, 1.0e-5f);
 
     // The switch in the second piece reset the meters after that piece's own input was
     // metered: only the last piece's input counts.
@@ -351,36 +356,36 @@ TEST_F (Pipeline, KindJumpFadesToDryResetsAndFadesBackIn)
     };
 
     run (0.5f);
-    ASSERT_FALSE (processor.transition.pending);
-    ASSERT_EQ (processor.transition.fade, 1.0f);
+    ASSERT_FALSE (processor.getEngine().getTransition().pending);
+    ASSERT_EQ (processor.getEngine().getTransition().fade, 1.0f);
 
     set ("breadType", 1.0f);
 
     run (0.5f); // falls for 10 ms of the 15
-    EXPECT_TRUE (processor.transition.pending);
-    EXPECT_NEAR (processor.transition.fade, 1.0f / 3.0f, 1.0e-4f);
-    EXPECT_EQ (processor.currentSnapshot[breadTypeIndex], 0.0f); // the old settings keep running
+    EXPECT_TRUE (processor.getEngine().getTransition().pending);
+    EXPECT_NEAR (processor.getEngine().getTransition().fade, 1.0f / 3.0f, 1.0e-4f);
+    EXPECT_EQ (processor.getEngine().getSettingsInUse()[breadTypeIndex], 0.0f); // the old settings keep running
 
     const auto [input, output] = run (0.5f); // reaches 0 after 240 samples, then dry alone
-    EXPECT_TRUE (processor.transition.pending);
-    EXPECT_EQ (processor.transition.fade, 0.0f);
+    EXPECT_TRUE (processor.getEngine().getTransition().pending);
+    EXPECT_EQ (processor.getEngine().getTransition().fade, 0.0f);
 
     for (int channel = 0; channel < 2; ++channel)
         for (int i = 241; i < n; ++i)
             ASSERT_EQ (output.getSample (channel, i), input.getSample (channel, i)) << channel << ", " << i;
 
     run (0.1f); // starts at 0: the switch
-    EXPECT_FALSE (processor.transition.pending);
-    EXPECT_EQ (processor.currentSnapshot[breadTypeIndex], 1.0f);
-    EXPECT_NEAR (processor.transition.fade, (float) n / 5760.0f, 1.0e-4f); // 120 ms back in
-    EXPECT_EQ (meter (0), 0.0f);                                            // meters were reset after
-    EXPECT_GT (meter (2), 0.0f);                                            // the input was metered
-    EXPECT_EQ (processor.fillingSlot.writeIndex, n);                        // so was the engine
+    EXPECT_FALSE (processor.getEngine().getTransition().pending);
+    EXPECT_EQ (processor.getEngine().getSettingsInUse()[breadTypeIndex], 1.0f);
+    EXPECT_NEAR (processor.getEngine().getTransition().fade, (float) n / 5760.0f, 1.0e-4f); // 120 ms back in
+    EXPECT_EQ (meter (0), 0.0f);                                                            // meters were reset after
+    EXPECT_GT (meter (2), 0.0f);                                                            // the input was metered
+    EXPECT_EQ (processor.getEngine().getLayers().filling.writeIndex, n);                    // so was the engine
 
     for (int blockIndex = 0; blockIndex < 12; ++blockIndex)
         run (0.1f);
 
-    EXPECT_EQ (processor.transition.fade, 1.0f);
+    EXPECT_EQ (processor.getEngine().getTransition().fade, 1.0f);
 }
 
 TEST_F (Pipeline, SmallKnobMovesAreAdoptedLargeOnesTransition)
@@ -418,11 +423,12 @@ TEST_F (Pipeline, SmallKnobMovesAreAdoptedLargeOnesTransition)
         fresh.setParameterValue (c.id, c.to);
         fresh.processBlock (block, midi);
 
-        EXPECT_EQ (fresh.transition.pending, c.transition);
+        EXPECT_EQ (fresh.getEngine().getTransition().pending, c.transition);
         const auto index = (int) std::distance (kParameterIds.begin(),
                                                 std::find_if (kParameterIds.begin(), kParameterIds.end(),
-                                                              [&c] (const char* id) { return juce::String (id) == c.id; }));
-        EXPECT_EQ (fresh.currentSnapshot[index] == fresh.apvts.getRawParameterValue (c.id)->load(), ! c.transition);
+                                                              [&c] (const char* id)
+                                                              { return juce::String (id) == c.id; }));
+        EXPECT_EQ (fresh.getEngine().getSettingsInUse()[index] == fresh.getParameterTree().getRawParameterValue (c.id)->load(), ! c.transition);
     }
 }
 
@@ -441,8 +447,8 @@ TEST_F (Pipeline, OutputGainIsNeverHeldBackAndGlidesIn30Milliseconds)
     auto block = makeConstant (2, 2048, 0.5f);
     process (block);
 
-    EXPECT_TRUE (processor.transition.pending);
-    EXPECT_FLOAT_EQ (processor.currentSnapshot[outputIndex], -6.0f);
+    EXPECT_TRUE (processor.getEngine().getTransition().pending);
+    EXPECT_FLOAT_EQ (processor.getEngine().getSettingsInUse()[outputIndex], -6.0f);
 
     const auto target = 0.5f * juce::Decibels::decibelsToGain (-6.0f);
     const int rampLength = 1440; // 30 ms
@@ -465,11 +471,40 @@ TEST_F (Pipeline, KeepsProcessingAfterReleaseWithTheLastSizes)
     const auto input = block;
     process (block);
     EXPECT_TRUE (bitIdentical (block, input));
-    EXPECT_EQ (processor.dryBuffer.getNumSamples(), 128);
+    EXPECT_EQ (processor.getEngine().getMaximumBlockSize(), 128);
 
     prepare (96000.0, 64); // prepared again with other sizes
-    EXPECT_EQ (processor.dryBuffer.getNumSamples(), 64);
-    EXPECT_EQ (processor.bread1State.buffers[0].getLength(), 384000);
+    EXPECT_EQ (processor.getEngine().getMaximumBlockSize(), 64);
+    EXPECT_EQ (processor.getEngine().getLayers().bread1.buffers[0].getLength(), 384000);
+}
+
+// The processor adds nothing to the sound: an engine of its own, given the processor's
+// parameter values as settings, gives every block bit for bit.
+TEST_F (Pipeline, ProcessorSoundsAsAnEngineGivenItsParameters)
+{
+    processor.applyFactoryRecipe (12);
+    set ("output", -2.5f);
+    prepare (44100.0, 128);
+
+    EngineSettings settings;
+
+    for (int index = 0; index < numParameters; ++index)
+        settings[index] = processor.getParameterTree().getRawParameterValue (kParameterIds[(size_t) index])->load();
+
+    auto engine = std::make_unique<MorselloEngine>();
+    engine->prepare (44100.0, 128, 2, settings);
+
+    for (int blockIndex = 0; blockIndex < 40; ++blockIndex)
+    {
+        // Block lengths up to and beyond the prepared one.
+        const auto length = 37 + 29 * (blockIndex % 7);
+        auto viaProcessor = sine (2, length, 0.9f, blockIndex * 300);
+        auto viaEngine = viaProcessor;
+
+        process (viaProcessor);
+        engine->process (viaEngine, settings);
+        ASSERT_TRUE (bitIdentical (viaProcessor, viaEngine)) << "block " << blockIndex;
+    }
 }
 
 TEST (BreadTwoKnobs, FollowTheMode)

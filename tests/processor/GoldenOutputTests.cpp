@@ -34,10 +34,10 @@ struct GoldenCase
     double sampleRate;
     int preparedBlockSize;
     int numChannels;
-    float inputLevel;              // peak of the test signal; above 1 it drives the limiter
-    std::vector<int> blockSizes;   // cycled until the render is long enough
-    Setup before;                  // settings for the first half (applied before prepare)
-    Setup middle;                  // applied between two blocks halfway through
+    float inputLevel;            // peak of the test signal; above 1 it drives the limiter
+    std::vector<int> blockSizes; // cycled until the render is long enough
+    Setup before;                // settings for the first half (applied before prepare)
+    Setup middle;                // applied between two blocks halfway through
     uint64_t expectedHash;
     std::vector<GoldenProbe> expectedProbes;
 };
@@ -55,8 +55,8 @@ float inputSample (int channel, int64_t index, double sampleRate, float level)
     noise ^= noise >> 13;
     const auto t = (double) index / sampleRate;
     const auto tone = 0.6 * std::sin (juce::MathConstants<double>::twoPi * (97.0 + 41.0 * channel) * t)
-                    + 0.3 * std::sin (juce::MathConstants<double>::twoPi * 2310.0 * t)
-                    + 0.1 * ((double) (noise >> 8) / 8388608.0 - 1.0);
+                      + 0.3 * std::sin (juce::MathConstants<double>::twoPi * 2310.0 * t)
+                      + 0.1 * ((double) (noise >> 8) / 8388608.0 - 1.0);
     return (float) (level * tone);
 }
 
@@ -123,7 +123,7 @@ Render render (const GoldenCase& c)
             }
 
         for (int meter = 0; meter < 4; ++meter)
-            hash.add (processor.levelMeters.take (meter));
+            hash.add (processor.getLevelMeters().take (meter));
 
         start += length;
     }
@@ -155,7 +155,8 @@ void set (MorselloAudioProcessor& processor, const char* id, float value)
 
 Setup recipe (int index)
 {
-    return [index] (MorselloAudioProcessor& p) { p.applyFactoryRecipe (index); };
+    return [index] (MorselloAudioProcessor& p)
+    { p.applyFactoryRecipe (index); };
 }
 
 // Both breads of one kind around a filling, every wet amount, the toast and the bite at 1, the
@@ -181,8 +182,8 @@ Setup nudgeFinishing (float toastStep, float biteStep, float outputDecibels)
 {
     return [=] (MorselloAudioProcessor& p)
     {
-        set (p, "toast", p.apvts.getRawParameterValue ("toast")->load() + toastStep);
-        set (p, "bite", p.apvts.getRawParameterValue ("bite")->load() + biteStep);
+        set (p, "toast", p.getParameterTree().getRawParameterValue ("toast")->load() + toastStep);
+        set (p, "bite", p.getParameterTree().getRawParameterValue ("bite")->load() + biteStep);
         set (p, "output", outputDecibels);
     };
 }
@@ -198,59 +199,22 @@ const std::vector<int> kOddBlocks { 173, 1, 64, 511, 300, 97 };
 std::vector<GoldenCase> goldenCases()
 {
     return {
-        { "recipe 0, ramps", 48000.0, 512, 2, 0.8f, { 512 }, recipe (0), nudgeFinishing (0.1f, 0.11f, -4.5f),
-          0x9bc1684642587e37ull,
-          { { 0, 11, -0x1.becb7ep-6f }, { 1, 6048, 0x1.0a5308p-2f }, { 0, 12085, 0x1.a1131p-5f }, { 1, 18122, 0x1.676e4p-2f },
-            { 0, 24159, -0x1.7889d6p-2f }, { 1, 30196, -0x1.424796p-4f }, { 0, 36233, 0x1.469144p-5f }, { 1, 42270, 0x1.79ef2cp-6f } } },
-        { "recipe 0 to 12, odd blocks", 44100.0, 512, 2, 0.8f, kOddBlocks, recipe (0), recipe (12),
-          0x58a80f0afc3a4540ull,
-          { { 0, 11, -0x1.0ffb84p-4f }, { 1, 5560, 0x1.4871cp-2f }, { 0, 11110, 0x1.1a661p-4f }, { 1, 16659, 0x1.7e0b48p-3f },
-            { 0, 22209, -0x1.30f522p-3f }, { 1, 27758, -0x1.1e3d9ep-2f }, { 0, 33308, 0x1.79d7e8p-6f }, { 1, 38857, -0x1.a983fcp-4f } } },
-        { "recipe 2 to 6", 48000.0, 480, 2, 0.8f, { 480 }, recipe (2), recipe (6),
-          0xe37981324e651622ull,
-          { { 0, 11, -0x1.980576p-6f }, { 1, 6048, 0x1.910b18p-3f }, { 0, 12085, 0x1.b4fb0cp-7f }, { 1, 18122, 0x1.1607bcp-2f },
-            { 0, 24159, -0x1.8aafaep-2f }, { 1, 30196, -0x1.2f3ec4p-3f }, { 0, 36233, 0x1.a1448p-3f }, { 1, 42270, 0x1.b9ca08p-5f } } },
-        { "recipe 6, ramps, odd blocks", 44100.0, 512, 2, 0.8f, kOddBlocks, recipe (6), nudgeFinishing (-0.11f, -0.1f, 3.0f),
-          0xaf6744e0d338d8fdull,
-          { { 0, 11, -0x1.0c01d4p-4f }, { 1, 5560, 0x1.5fbd5ep-2f }, { 0, 11110, 0x1.7e55b6p-4f }, { 1, 16659, 0x1.ac3bbap-3f },
-            { 0, 22209, -0x1.a5d76cp-3f }, { 1, 27758, -0x1.8d7a7cp-2f }, { 0, 33308, 0x1.04882cp-2f }, { 1, 38857, -0x1.7b5bdep-3f } } },
-        { "recipe 12 to 15", 48000.0, 512, 2, 0.8f, { 256, 333 }, recipe (12), recipe (15),
-          0x66aba899f940ccb2ull,
-          { { 0, 11, -0x1.d81d88p-6f }, { 1, 6048, 0x1.6e55f6p-2f }, { 0, 12085, 0x1.2d6dc4p-5f }, { 1, 18122, 0x1.b41492p-2f },
-            { 0, 24159, -0x1.f12276p-3f }, { 1, 30196, -0x1.1075a2p-5f }, { 0, 36233, 0x1.583334p-7f }, { 1, 42270, 0x1.5a722cp-7f } } },
-        { "recipe 15, loud", 44100.0, 512, 2, 2.5f, kOddBlocks, recipe (15), nudgeFinishing (0.0f, 0.05f, 6.0f),
-          0x59f4ebe803c26a47ull,
-          { { 0, 11, -0x1.2834fcp-3f }, { 1, 5560, 0x1.4fa0aep-2f }, { 0, 11110, 0x1.fad26ep-3f }, { 1, 16659, 0x1.6af588p-3f },
-            { 0, 22209, -0x1.d6d26p-2f }, { 1, 27758, -0x1.ab952ep-2f }, { 0, 33308, 0x1.822272p-4f }, { 1, 38857, -0x1.3976c4p-1f } } },
-        { "ring mod around ring mod", 48000.0, 512, 2, 0.8f, { 512 }, heavy (9, 5), nudgeFinishing (-0.1f, -0.1f, -1.0f),
-          0xa741762b97f54f79ull,
-          { { 0, 11, -0x1.159314p-8f }, { 1, 6048, 0x1.4c8e6ep-3f }, { 0, 12085, 0x1.eb6894p-5f }, { 1, 18122, -0x1.c4c662p-4f },
-            { 0, 24159, -0x1.5ac8f6p-3f }, { 1, 30196, 0x1.6c87f6p-4f }, { 0, 36233, -0x1.99fd8ap-5f }, { 1, 42270, -0x1.4b8e6ep-6f } } },
-        { "ring mod around ring mod, odd blocks", 44100.0, 512, 2, 1.5f, kOddBlocks, heavy (9, 5), heavy (4, 0),
-          0x7eab27e529c27c36ull,
-          { { 0, 11, -0x1.4ea26ep-6f }, { 1, 5560, 0x1.72b3b4p-3f }, { 0, 11110, 0x1.2a2daap-3f }, { 1, 16659, -0x1.27695ep-3f },
-            { 0, 22209, -0x1.d48906p-4f }, { 1, 27758, -0x1.bf7cd4p-4f }, { 0, 33308, 0x0p+0f }, { 1, 38857, 0x0p+0f } } },
-        { "granular around granular", 48000.0, 512, 2, 0.8f, { 512 }, heavy (4, 0), nudgeFinishing (-0.1f, -0.1f, 2.0f),
-          0x1b3b1a4c00d86dfeull,
-          { { 0, 11, 0x0p+0f }, { 1, 6048, 0x0p+0f }, { 0, 12085, 0x0p+0f }, { 1, 18122, 0x0p+0f },
-            { 0, 24159, -0x1.0663cep-9f }, { 1, 30196, -0x1.3ac672p-6f }, { 0, 36233, 0x1.ee555p-5f }, { 1, 42270, -0x1.0acc46p-5f } } },
-        { "granular around granular, odd blocks", 44100.0, 512, 2, 1.5f, kOddBlocks, heavy (4, 0), recipe (8),
-          0x9734f8347dcf46b0ull,
-          { { 0, 11, 0x0p+0f }, { 1, 5560, 0x0p+0f }, { 0, 11110, 0x0p+0f }, { 1, 16659, 0x0p+0f },
-            { 0, 22209, 0x0p+0f }, { 1, 27758, -0x1.28f548p-2f }, { 0, 33308, 0x1.7817e4p-5f }, { 1, 38857, -0x1.93e76ap-4f } } },
-        { "smear between drive breads, long blocks in pieces", 48000.0, 200, 2, 1.0f, { 700, 64, 401 }, recipe (6),
-          [] (MorselloAudioProcessor& p) { set (p, "fillingType", 4.0f); },
+        { "recipe 0, ramps", 48000.0, 512, 2, 0.8f, { 512 }, recipe (0), nudgeFinishing (0.1f, 0.11f, -4.5f), 0x9bc1684642587e37ull, { { 0, 11, -0x1.becb7ep-6f }, { 1, 6048, 0x1.0a5308p-2f }, { 0, 12085, 0x1.a1131p-5f }, { 1, 18122, 0x1.676e4p-2f }, { 0, 24159, -0x1.7889d6p-2f }, { 1, 30196, -0x1.424796p-4f }, { 0, 36233, 0x1.469144p-5f }, { 1, 42270, 0x1.79ef2cp-6f } } },
+        { "recipe 0 to 12, odd blocks", 44100.0, 512, 2, 0.8f, kOddBlocks, recipe (0), recipe (12), 0x58a80f0afc3a4540ull, { { 0, 11, -0x1.0ffb84p-4f }, { 1, 5560, 0x1.4871cp-2f }, { 0, 11110, 0x1.1a661p-4f }, { 1, 16659, 0x1.7e0b48p-3f }, { 0, 22209, -0x1.30f522p-3f }, { 1, 27758, -0x1.1e3d9ep-2f }, { 0, 33308, 0x1.79d7e8p-6f }, { 1, 38857, -0x1.a983fcp-4f } } },
+        { "recipe 2 to 6", 48000.0, 480, 2, 0.8f, { 480 }, recipe (2), recipe (6), 0xe37981324e651622ull, { { 0, 11, -0x1.980576p-6f }, { 1, 6048, 0x1.910b18p-3f }, { 0, 12085, 0x1.b4fb0cp-7f }, { 1, 18122, 0x1.1607bcp-2f }, { 0, 24159, -0x1.8aafaep-2f }, { 1, 30196, -0x1.2f3ec4p-3f }, { 0, 36233, 0x1.a1448p-3f }, { 1, 42270, 0x1.b9ca08p-5f } } },
+        { "recipe 6, ramps, odd blocks", 44100.0, 512, 2, 0.8f, kOddBlocks, recipe (6), nudgeFinishing (-0.11f, -0.1f, 3.0f), 0xaf6744e0d338d8fdull, { { 0, 11, -0x1.0c01d4p-4f }, { 1, 5560, 0x1.5fbd5ep-2f }, { 0, 11110, 0x1.7e55b6p-4f }, { 1, 16659, 0x1.ac3bbap-3f }, { 0, 22209, -0x1.a5d76cp-3f }, { 1, 27758, -0x1.8d7a7cp-2f }, { 0, 33308, 0x1.04882cp-2f }, { 1, 38857, -0x1.7b5bdep-3f } } },
+        { "recipe 12 to 15", 48000.0, 512, 2, 0.8f, { 256, 333 }, recipe (12), recipe (15), 0x66aba899f940ccb2ull, { { 0, 11, -0x1.d81d88p-6f }, { 1, 6048, 0x1.6e55f6p-2f }, { 0, 12085, 0x1.2d6dc4p-5f }, { 1, 18122, 0x1.b41492p-2f }, { 0, 24159, -0x1.f12276p-3f }, { 1, 30196, -0x1.1075a2p-5f }, { 0, 36233, 0x1.583334p-7f }, { 1, 42270, 0x1.5a722cp-7f } } },
+        { "recipe 15, loud", 44100.0, 512, 2, 2.5f, kOddBlocks, recipe (15), nudgeFinishing (0.0f, 0.05f, 6.0f), 0x59f4ebe803c26a47ull, { { 0, 11, -0x1.2834fcp-3f }, { 1, 5560, 0x1.4fa0aep-2f }, { 0, 11110, 0x1.fad26ep-3f }, { 1, 16659, 0x1.6af588p-3f }, { 0, 22209, -0x1.d6d26p-2f }, { 1, 27758, -0x1.ab952ep-2f }, { 0, 33308, 0x1.822272p-4f }, { 1, 38857, -0x1.3976c4p-1f } } },
+        { "ring mod around ring mod", 48000.0, 512, 2, 0.8f, { 512 }, heavy (9, 5), nudgeFinishing (-0.1f, -0.1f, -1.0f), 0xa741762b97f54f79ull, { { 0, 11, -0x1.159314p-8f }, { 1, 6048, 0x1.4c8e6ep-3f }, { 0, 12085, 0x1.eb6894p-5f }, { 1, 18122, -0x1.c4c662p-4f }, { 0, 24159, -0x1.5ac8f6p-3f }, { 1, 30196, 0x1.6c87f6p-4f }, { 0, 36233, -0x1.99fd8ap-5f }, { 1, 42270, -0x1.4b8e6ep-6f } } },
+        { "ring mod around ring mod, odd blocks", 44100.0, 512, 2, 1.5f, kOddBlocks, heavy (9, 5), heavy (4, 0), 0x7eab27e529c27c36ull, { { 0, 11, -0x1.4ea26ep-6f }, { 1, 5560, 0x1.72b3b4p-3f }, { 0, 11110, 0x1.2a2daap-3f }, { 1, 16659, -0x1.27695ep-3f }, { 0, 22209, -0x1.d48906p-4f }, { 1, 27758, -0x1.bf7cd4p-4f }, { 0, 33308, 0x0p+0f }, { 1, 38857, 0x0p+0f } } },
+        { "granular around granular", 48000.0, 512, 2, 0.8f, { 512 }, heavy (4, 0), nudgeFinishing (-0.1f, -0.1f, 2.0f), 0x1b3b1a4c00d86dfeull, { { 0, 11, 0x0p+0f }, { 1, 6048, 0x0p+0f }, { 0, 12085, 0x0p+0f }, { 1, 18122, 0x0p+0f }, { 0, 24159, -0x1.0663cep-9f }, { 1, 30196, -0x1.3ac672p-6f }, { 0, 36233, 0x1.ee555p-5f }, { 1, 42270, -0x1.0acc46p-5f } } },
+        { "granular around granular, odd blocks", 44100.0, 512, 2, 1.5f, kOddBlocks, heavy (4, 0), recipe (8), 0x9734f8347dcf46b0ull, { { 0, 11, 0x0p+0f }, { 1, 5560, 0x0p+0f }, { 0, 11110, 0x0p+0f }, { 1, 16659, 0x0p+0f }, { 0, 22209, 0x0p+0f }, { 1, 27758, -0x1.28f548p-2f }, { 0, 33308, 0x1.7817e4p-5f }, { 1, 38857, -0x1.93e76ap-4f } } },
+        { "smear between drive breads, long blocks in pieces", 48000.0, 200, 2, 1.0f, { 700, 64, 401 }, recipe (6), [] (MorselloAudioProcessor& p)
+          { set (p, "fillingType", 4.0f); },
           0x01ef2609e5845925ull,
-          { { 0, 11, -0x1.2f25fp-5f }, { 1, 6048, 0x1.694756p-2f }, { 0, 12085, 0x1.e609dep-4f }, { 1, 18122, 0x1.9d5738p-2f },
-            { 0, 24159, -0x1.17855ep-1f }, { 1, 30196, -0x1.0a8e0ep-3f }, { 0, 36233, 0x1.70addcp-3f }, { 1, 42270, 0x1.cc6778p-4f } } },
-        { "mono, recipe 4 to 13", 44100.0, 512, 1, 0.8f, kOddBlocks, recipe (4), recipe (13),
-          0xb173eda0ccd1614dull,
-          { { 0, 11, -0x1.87ca76p-5f }, { 0, 5560, 0x1.2ffa74p-2f }, { 0, 11110, 0x1.54d2fep-4f }, { 0, 16659, -0x1.088518p-2f },
-            { 0, 22209, 0x1.34de6p-5f }, { 0, 27758, 0x1.e31cb8p-4f }, { 0, 33308, 0x1.482962p-3f }, { 0, 38857, 0x1.efe318p-3f } } },
-        { "three channels, recipe 11", 48000.0, 256, 3, 0.8f, { 256, 100 }, recipe (11), nothing(),
-          0x66892c17768cfaf2ull,
-          { { 0, 11, -0x1.92842p-6f }, { 1, 6048, 0x1.19b976p-3f }, { 2, 12085, 0x1.10c926p-5f }, { 0, 18122, 0x1.1e2418p-6f },
-            { 1, 24159, 0x1.9a86f8p-6f }, { 2, 30196, -0x1.24505p-4f }, { 0, 36233, 0x1.9dac88p-3f }, { 1, 42270, 0x1.b3333p-9f } } },
+          { { 0, 11, -0x1.2f25fp-5f }, { 1, 6048, 0x1.694756p-2f }, { 0, 12085, 0x1.e609dep-4f }, { 1, 18122, 0x1.9d5738p-2f }, { 0, 24159, -0x1.17855ep-1f }, { 1, 30196, -0x1.0a8e0ep-3f }, { 0, 36233, 0x1.70addcp-3f }, { 1, 42270, 0x1.cc6778p-4f } } },
+        { "mono, recipe 4 to 13", 44100.0, 512, 1, 0.8f, kOddBlocks, recipe (4), recipe (13), 0xb173eda0ccd1614dull, { { 0, 11, -0x1.87ca76p-5f }, { 0, 5560, 0x1.2ffa74p-2f }, { 0, 11110, 0x1.54d2fep-4f }, { 0, 16659, -0x1.088518p-2f }, { 0, 22209, 0x1.34de6p-5f }, { 0, 27758, 0x1.e31cb8p-4f }, { 0, 33308, 0x1.482962p-3f }, { 0, 38857, 0x1.efe318p-3f } } },
+        { "three channels, recipe 11", 48000.0, 256, 3, 0.8f, { 256, 100 }, recipe (11), nothing(), 0x66892c17768cfaf2ull, { { 0, 11, -0x1.92842p-6f }, { 1, 6048, 0x1.19b976p-3f }, { 2, 12085, 0x1.10c926p-5f }, { 0, 18122, 0x1.1e2418p-6f }, { 1, 24159, 0x1.9a86f8p-6f }, { 2, 30196, -0x1.24505p-4f }, { 0, 36233, 0x1.9dac88p-3f }, { 1, 42270, 0x1.b3333p-9f } } },
     };
 }
 

@@ -1,3 +1,4 @@
+#include "dsp/BreadLayer.h"
 #include "processor/PluginProcessor.h"
 #include "support/ParameterValues.h"
 
@@ -76,9 +77,19 @@ TEST (ParameterSet, ChoiceListsHoldTheKindsAndModes)
                                                        "ring mod", "wavefold", "resonator", "orbit" }));
     EXPECT_EQ (kBreadModeNames, juce::StringArray ({ "link", "mirror", "free" }));
 
-    // The filling list is the bread list without the four simple kinds.
-    for (int i = 0; i < kFillingTypeNames.size(); ++i)
-        EXPECT_EQ (kFillingTypeNames[i], kBreadTypeNames[i + firstEngineBread]);
+    // The engine counts the same kinds and modes as the lists name.
+    EXPECT_EQ (kBreadTypeNames.size(), kNumBreadTypes);
+    EXPECT_EQ (kFillingTypeNames.size(), kNumFillingTypes);
+    EXPECT_EQ (kBreadModeNames.size(), kNumBreadModes);
+
+    // A bread kind that runs in the effect engine runs the filling kind of the same name.
+    for (int kind = 0; kind < kBreadTypeNames.size(); ++kind)
+    {
+        if (runsInEffectEngine (kind))
+        {
+            EXPECT_EQ (kFillingTypeNames[(int) effectEngineRouteFor (kind).kind], kBreadTypeNames[kind]) << kind;
+        }
+    }
 }
 
 TEST (ParameterSet, SetParameterValueSnapsToLegalValues)

@@ -55,7 +55,7 @@ TEST (Processor, ReportsItsIdentityAndFixedAnswers)
 {
     MorselloAudioProcessor processor;
 
-    EXPECT_EQ (processor.getName(), "The Morsello");
+    EXPECT_EQ (processor.getName(), JucePlugin_Name); // the name every format announces
     EXPECT_FALSE (processor.acceptsMidi());
     EXPECT_FALSE (processor.producesMidi());
     EXPECT_TRUE (processor.hasEditor());
@@ -89,7 +89,7 @@ TEST (Processor, NewInstanceStartsOnTheFirstRecipeAtUnityOutput)
                              recipe.toast, recipe.bite, 0.0f };
 
     for (size_t i = 0; i < kParameterIds.size(); ++i)
-        EXPECT_NEAR (processor.apvts.getRawParameterValue (kParameterIds[i])->load(), expected[i], 1.0e-6f) << kParameterIds[i];
+        EXPECT_NEAR (processor.getParameterTree().getRawParameterValue (kParameterIds[i])->load(), expected[i], 1.0e-6f) << kParameterIds[i];
 }
 
 TEST (Processor, InstancesSeedTheirGeneratorsIndependently)
@@ -101,7 +101,7 @@ TEST (Processor, InstancesSeedTheirGeneratorsIndependently)
     bool differ = false;
 
     for (int i = 0; i < 4; ++i)
-        differ = differ || first.randomEngine() != second.randomEngine();
+        differ = differ || first.getRandomGenerator()() != second.getRandomGenerator()();
 
     EXPECT_TRUE (differ);
 }
@@ -122,7 +122,7 @@ TEST (Processor, AudioKeepsRunningWhileTheMessageThreadChangesEverything)
     std::atomic<int> blocks { 0 }, badSamples { 0 };
 
     std::thread audio ([&]
-    {
+                       {
         juce::AudioBuffer<float> block (2, 256);
         juce::MidiBuffer midi;
 
@@ -140,10 +140,7 @@ TEST (Processor, AudioKeepsRunningWhileTheMessageThreadChangesEverything)
                         ++badSamples;
 
             ++blocks;
-        }
-    });
-
-    juce::ComboBox recipeBox;
+        } });
 
     for (int i = 0; i < 300; ++i)
     {
@@ -151,7 +148,7 @@ TEST (Processor, AudioKeepsRunningWhileTheMessageThreadChangesEverything)
         processor.setCurrentProgram ((i * 7) % 16);
         processor.setStateInformation (saved.getData(), (int) saved.getSize());
         processor.setParameterValue ("output", (float) (i % 20 - 10));
-        ChefsChoice::randomise (processor, recipeBox);
+        ChefsChoice::randomise (processor);
 
         juce::MemoryBlock chunk;
         processor.getStateInformation (chunk);

@@ -96,7 +96,7 @@ TEST (StateChunk, RoundTripRestoresEveryParameterAndTheProgram)
 
     // The program is read from the chunk, not kept in the live tree, so a recipe file saved
     // from that tree does not carry it.
-    EXPECT_FALSE (target.apvts.copyState().hasProperty ("program"));
+    EXPECT_FALSE (target.getParameterTree().copyState().hasProperty ("program"));
 }
 
 // A host reopening a project restores the chunk into a fresh instance and then selects the
@@ -171,7 +171,7 @@ TEST (StateChunk, UnusableProgramTextsKeepTheCurrentProgram)
         MorselloAudioProcessor processor;
         processor.applyFactoryRecipe (6);
         restore (processor, chunkAround (juce::String ("<MORSELLO_STATE program=\"") + text + "\">"
-                                         "<PARAM id=\"toast\" value=\"0.25\"/></MORSELLO_STATE>"));
+                                                                                              "<PARAM id=\"toast\" value=\"0.25\"/></MORSELLO_STATE>"));
 
         EXPECT_EQ (processor.getCurrentProgram(), 6) << "program=\"" << text << "\"";
         EXPECT_FLOAT_EQ (rawValue (processor, "toast"), 0.25f) << text;
@@ -276,7 +276,7 @@ TEST (StateChunk, RootTagIsAcceptedInAnyCaseAndSavedInItsOwn)
     EXPECT_EQ (parameterValues (target), parameterValues (source));
     // Saved again under the plug-in's own spelling, so the state stays loadable everywhere
     // that checks the tag exactly (recipe files).
-    EXPECT_EQ (target.apvts.state.getType().toString(), "MORSELLO_STATE");
+    EXPECT_EQ (target.getParameterTree().state.getType().toString(), "MORSELLO_STATE");
     EXPECT_TRUE (xmlTextOf (chunkOf (target)).contains ("<MORSELLO_STATE"));
 }
 
@@ -289,7 +289,7 @@ TEST (StateChunk, PartialStateSetsWhatItNamesAndKeepsTheRest)
 
     restore (processor, chunkAround ("<MORSELLO_STATE><PARAM id=\"toast\" value=\"0.9\"/></MORSELLO_STATE>"));
 
-    expected[toastIndex] = processor.apvts.getParameter ("toast")->getNormalisableRange().snapToLegalValue (0.9f);
+    expected[toastIndex] = processor.getParameterTree().getParameter ("toast")->getNormalisableRange().snapToLegalValue (0.9f);
     EXPECT_EQ (parameterValues (processor), expected);
 }
 
@@ -345,7 +345,7 @@ TEST (StateChunk, NonFiniteValuesKeepTheParameterOrLandOnTheRangeEnds)
     {
         MorselloAudioProcessor processor;
         processor.applyFactoryRecipe (3);
-        auto* value = processor.apvts.getRawParameterValue (c.id);
+        auto* value = processor.getParameterTree().getRawParameterValue (c.id);
         const auto before = value->load();
 
         restore (processor, chunkAround (juce::String ("<MORSELLO_STATE><PARAM id=\"") + c.id + "\" value=\"" + c.value
@@ -369,7 +369,8 @@ TEST (StateChunk, CorruptedChunksLeaveEveryParameterInRange)
 
     const char* replacements[] { "nan", "inf", "-inf", "1e39", "-1e39", "0x7f", "", "\"", "<", "1e-45", "99999999999" };
     std::mt19937 random { 20261210 };
-    auto pick = [&random] (int count) { return (int) std::uniform_int_distribution<int> (0, count - 1) (random); };
+    auto pick = [&random] (int count)
+    { return (int) std::uniform_int_distribution<int> (0, count - 1) (random); };
 
     MorselloAudioProcessor processor;
     processor.setPlayConfigDetails (2, 2, 48000.0, 256);
@@ -418,7 +419,7 @@ TEST (StateChunk, CorruptedChunksLeaveEveryParameterInRange)
         for (const auto* id : kParameterIds)
         {
             const auto value = rawValue (processor, id);
-            const auto& range = processor.apvts.getParameter (id)->getNormalisableRange();
+            const auto& range = processor.getParameterTree().getParameter (id)->getNormalisableRange();
             ASSERT_TRUE (std::isfinite (value)) << id << " after trial " << trial;
             ASSERT_GE (value, range.start) << id << " after trial " << trial;
             ASSERT_LE (value, range.end) << id << " after trial " << trial;

@@ -14,11 +14,11 @@
 
 extern "C"
 {
-void* __libc_malloc (size_t);
-void* __libc_calloc (size_t, size_t);
-void* __libc_realloc (void*, size_t);
-void* __libc_memalign (size_t, size_t);
-void __libc_free (void*);
+    void* __libc_malloc (size_t);
+    void* __libc_calloc (size_t, size_t);
+    void* __libc_realloc (void*, size_t);
+    void* __libc_memalign (size_t, size_t);
+    void __libc_free (void*);
 }
 
 namespace
@@ -47,68 +47,68 @@ Function nextSymbol (const char* name)
 
 extern "C"
 {
-void* malloc (size_t size)
-{
-    countAllocation();
-    return __libc_malloc (size);
-}
+    void* malloc (size_t size)
+    {
+        countAllocation();
+        return __libc_malloc (size);
+    }
 
-void* calloc (size_t count, size_t size)
-{
-    countAllocation();
-    return __libc_calloc (count, size);
-}
+    void* calloc (size_t count, size_t size)
+    {
+        countAllocation();
+        return __libc_calloc (count, size);
+    }
 
-void* realloc (void* pointer, size_t size)
-{
-    countAllocation();
-    return __libc_realloc (pointer, size);
-}
+    void* realloc (void* pointer, size_t size)
+    {
+        countAllocation();
+        return __libc_realloc (pointer, size);
+    }
 
-void* aligned_alloc (size_t alignment, size_t size)
-{
-    countAllocation();
-    return __libc_memalign (alignment, size);
-}
+    void* aligned_alloc (size_t alignment, size_t size)
+    {
+        countAllocation();
+        return __libc_memalign (alignment, size);
+    }
 
-void* memalign (size_t alignment, size_t size)
-{
-    countAllocation();
-    return __libc_memalign (alignment, size);
-}
+    void* memalign (size_t alignment, size_t size)
+    {
+        countAllocation();
+        return __libc_memalign (alignment, size);
+    }
 
-int posix_memalign (void** result, size_t alignment, size_t size)
-{
-    countAllocation();
-    *result = __libc_memalign (alignment, size);
-    return *result != nullptr ? 0 : ENOMEM;
-}
+    int posix_memalign (void** result, size_t alignment, size_t size)
+    {
+        countAllocation();
+        *result = __libc_memalign (alignment, size);
+        return *result != nullptr ? 0 : ENOMEM;
+    }
 
-void free (void* pointer)
-{
-    __libc_free (pointer);
-}
+    void free (void* pointer)
+    {
+        __libc_free (pointer);
+    }
 
-int pthread_mutex_lock (pthread_mutex_t* mutex)
-{
-    static const auto next = nextSymbol<int (*) (pthread_mutex_t*)> ("pthread_mutex_lock");
-    countLock();
-    return next (mutex);
-}
+    int pthread_mutex_lock (pthread_mutex_t* mutex)
+    {
+        static const auto next = nextSymbol<int (*) (pthread_mutex_t*)> ("pthread_mutex_lock");
+        countLock();
+        return next (mutex);
+    }
 
-int pthread_mutex_trylock (pthread_mutex_t* mutex)
-{
-    static const auto next = nextSymbol<int (*) (pthread_mutex_t*)> ("pthread_mutex_trylock");
-    countLock();
-    return next (mutex);
-}
+    int pthread_mutex_trylock (pthread_mutex_t* mutex)
+    {
+        static const auto next = nextSymbol<int (*) (pthread_mutex_t*)> ("pthread_mutex_trylock");
+        countLock();
+        return next (mutex);
+    }
 
-int pthread_cond_wait (pthread_cond_t* condition, pthread_mutex_t* mutex)
-{
-    static const auto next = nextSymbol<int (*) (pthread_cond_t*, pthread_mutex_t*)> ("pthread_cond_wait");
-    countLock();
-    return next (condition, mutex);
-}
+    int pthread_cond_wait (pthread_cond_t* condition, pthread_mutex_t* mutex)
+    {
+        static const auto next = nextSymbol<int (*) (pthread_cond_t*, pthread_mutex_t*)> ("pthread_cond_wait");
+        countLock();
+        return next (condition, mutex);
+    }
 }
 
 namespace
@@ -184,6 +184,41 @@ TEST (RealtimeSafety, ProcessBlockNeitherAllocatesNorLocksForAnyKind)
             ASSERT_EQ (allocations.load(), 0) << kBreadTypeNames[breadType] << " around " << kFillingTypeNames[fillingType];
             ASSERT_EQ (locks.load(), 0) << kBreadTypeNames[breadType] << " around " << kFillingTypeNames[fillingType];
         }
+    }
+}
+// The engine's reset() is for the audio thread too: starting every layer afresh (the reverb's
+// smoothing included) must allocate nothing and lock nothing, whichever kinds last ran.
+TEST (RealtimeSafety, EngineResetNeitherAllocatesNorLocks)
+{
+    EngineSettings settings;
+    settings[fill4Index] = settings[left3Index] = settings[biteIndex] = 1.0f;
+
+    auto engine = std::make_unique<MorselloEngine>();
+    engine->prepare (44100.0, 128, 2, settings);
+    juce::AudioBuffer<float> buffer (2, 128);
+
+    for (int kind = 0; kind < kNumFillingTypes; ++kind)
+    {
+        settings[fillingTypeIndex] = (float) kind;
+        settings[breadTypeIndex] = (float) (firstEngineBread + kind);
+
+        for (int block = 0; block < 4; ++block)
+        {
+            for (int channel = 0; channel < 2; ++channel)
+                for (int i = 0; i < buffer.getNumSamples(); ++i)
+                    buffer.setSample (channel, i, 0.5f * std::sin (0.01f * (float) (i + block * 128 + channel)));
+
+            engine->process (buffer, settings);
+        }
+
+        {
+            ArmedScope scope;
+            engine->reset();
+            engine->process (buffer, settings);
+        }
+
+        ASSERT_EQ (allocations.load(), 0) << kFillingTypeNames[kind];
+        ASSERT_EQ (locks.load(), 0) << kFillingTypeNames[kind];
     }
 }
 } // namespace

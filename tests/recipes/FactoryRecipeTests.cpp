@@ -55,7 +55,7 @@ TEST (FactoryRecipes, EveryRecipeSetsItsPublishedValuesAndLeavesTheOutput)
         for (size_t i = 0; i < published.values.size(); ++i)
         {
             // What the parameter stores is the decimal's nearest float, snapped to its step.
-            const auto& range = processor.apvts.getParameter (kParameterIds[i])->getNormalisableRange();
+            const auto& range = processor.getParameterTree().getParameter (kParameterIds[i])->getNormalisableRange();
             EXPECT_EQ (rawValue (processor, kParameterIds[i]), range.snapToLegalValue ((float) published.values[i]))
                 << kParameterIds[i];
         }

@@ -1,5 +1,5 @@
-#include "processor/PluginProcessor.h"
 #include "recipes/RecipeFile.h"
+#include "processor/PluginProcessor.h"
 #include "support/ParameterValues.h"
 
 #include <gtest/gtest.h>
@@ -8,8 +8,7 @@
 
 namespace
 {
-// A folder of its own per test, removed afterwards, and the message-box hook replaced by a
-// recorder so that no window opens and each request can be inspected.
+// A folder of its own per test, removed afterwards.
 class RecipeFileTest : public ::testing::Test
 {
 protected:
@@ -18,16 +17,10 @@ protected:
         folder = juce::File::getSpecialLocation (juce::File::tempDirectory)
                      .getNonexistentChildFile ("morsello-recipe-files", {}, false);
         ASSERT_TRUE (folder.createDirectory().wasOk());
-
-        originalShowMessageBox = RecipeFile::showMessageBox;
-        RecipeFile::showMessageBox = [this] (const juce::MessageBoxOptions& options) { messages.push_back (options); };
-
-        recipeBox.setText ("before", juce::dontSendNotification);
     }
 
     void TearDown() override
     {
-        RecipeFile::showMessageBox = originalShowMessageBox;
         folder.deleteRecursively();
     }
 
@@ -44,10 +37,17 @@ protected:
         processor.setParameterValue ("output", -7.3f);
     }
 
+    // The name shown after the last save or load that was done, as the editor shows it.
+    bool show (const RecipeFile::Result& result)
+    {
+        if (result.succeeded())
+            shownName = result.name;
+
+        return result.succeeded();
+    }
+
     juce::File folder;
-    juce::ComboBox recipeBox;
-    std::vector<juce::MessageBoxOptions> messages;
-    std::function<void (const juce::MessageBoxOptions&)> originalShowMessageBox;
+    juce::String shownName { "before" };
 };
 
 TEST_F (RecipeFileTest, ExtensionIsAppendedReplacedOrKept)
@@ -95,7 +95,7 @@ TEST_F (RecipeFileTest, SavedFileHasTheExactLayoutWithCrLfLineEnds)
     processor.setParameterValue ("bite", 0.0f);
     processor.setParameterValue ("output", -6.0f);
 
-    ASSERT_TRUE (RecipeFile::save (processor, folder.getChildFile ("my morsello"), recipeBox));
+    ASSERT_TRUE (show (RecipeFile::save (processor, folder.getChildFile ("my morsello"))));
 
     const auto written = folder.getChildFile ("my morsello.morsellopreset");
     juce::MemoryBlock bytes;
@@ -126,10 +126,8 @@ TEST_F (RecipeFileTest, SavedFileHasTheExactLayoutWithCrLfLineEnds)
     EXPECT_EQ (bytes.toString().toStdString(), expected);
 
     // The name goes on the saved copy only; the live tree stays without it.
-    EXPECT_FALSE (processor.apvts.state.hasProperty ("presetName"));
-    EXPECT_EQ (recipeBox.getText(), "my morsello");
-    EXPECT_EQ (recipeBox.getSelectedId(), 0);
-    EXPECT_TRUE (messages.empty());
+    EXPECT_FALSE (processor.getParameterTree().state.hasProperty ("presetName"));
+    EXPECT_EQ (shownName, "my morsello");
 
     // Written through a temporary file that is gone once the target is in place.
     EXPECT_EQ (folder.getNumberOfChildFiles (juce::File::findFilesAndDirectories), 1);
@@ -141,16 +139,16 @@ TEST_F (RecipeFileTest, SaveReplacesAnExistingFileAndShowsTheFixedName)
     const auto target = folder.getChildFile ("dinner.morsellopreset");
     ASSERT_TRUE (target.replaceWithText ("an older recipe"));
 
-    ASSERT_TRUE (RecipeFile::save (processor, folder.getChildFile ("dinner.txt"), recipeBox));
+    ASSERT_TRUE (show (RecipeFile::save (processor, folder.getChildFile ("dinner.txt"))));
 
     const auto xml = juce::parseXML (target);
     ASSERT_NE (xml, nullptr);
     EXPECT_EQ (xml->getStringAttribute ("presetName"), "dinner");
     EXPECT_FALSE (folder.getChildFile ("dinner.txt").exists());
-    EXPECT_EQ (recipeBox.getText(), "dinner");
+    EXPECT_EQ (shownName, "dinner");
 }
 
-TEST_F (RecipeFileTest, FailedSaveShowsTheMessageAndLeavesEverythingAsItWas)
+TEST_F (RecipeFileTest, FailedSaveReportsTheFailureAndLeavesEverythingAsItWas)
 {
     MorselloAudioProcessor processor;
 
@@ -165,12 +163,12 @@ TEST_F (RecipeFileTest, FailedSaveShowsTheMessageAndLeavesEverythingAsItWas)
 
     for (const auto& chosen : { notAFolder.getChildFile ("recipe"), folder.getChildFile ("taken") })
     {
-        messages.clear();
+        const auto result = RecipeFile::save (processor, chosen);
+        EXPECT_EQ (result.outcome, RecipeFile::Result::Outcome::failed) << chosen.getFullPathName();
+        show (result);
 
-        EXPECT_FALSE (RecipeFile::save (processor, chosen, recipeBox)) << chosen.getFullPathName();
-
-        ASSERT_EQ (messages.size(), 1u) << chosen.getFullPathName();
-        const auto& message = messages.front();
+        // What the save dialog then shows.
+        const auto message = RecipeFile::saveFailedMessage();
         EXPECT_EQ (message.getIconType(), juce::MessageBoxIconType::WarningIcon);
         EXPECT_EQ (message.getTitle(), "Save failed");
         EXPECT_EQ (message.getMessage(), "The recipe could not be saved. Please choose a writable folder.");
@@ -178,7 +176,7 @@ TEST_F (RecipeFileTest, FailedSaveShowsTheMessageAndLeavesEverythingAsItWas)
         EXPECT_EQ (message.getButtonText (0), TRANS ("OK"));
         EXPECT_EQ (message.getAssociatedComponent(), nullptr);
 
-        EXPECT_EQ (recipeBox.getText(), "before");
+        EXPECT_EQ (shownName, "before");
     }
 
     EXPECT_EQ (notAFolder.loadFileAsString(), "keep me");
@@ -193,12 +191,11 @@ TEST_F (RecipeFileTest, CancelledDialogsDoNothing)
     MorselloAudioProcessor processor;
     const auto before = parameterValues (processor);
 
-    EXPECT_FALSE (RecipeFile::save (processor, {}, recipeBox));
-    EXPECT_FALSE (RecipeFile::load (processor, {}, recipeBox));
+    EXPECT_FALSE (show (RecipeFile::save (processor, {})));
+    EXPECT_FALSE (show (RecipeFile::load (processor, {})));
 
     EXPECT_EQ (parameterValues (processor), before);
-    EXPECT_EQ (recipeBox.getText(), "before");
-    EXPECT_TRUE (messages.empty());
+    EXPECT_EQ (shownName, "before");
     EXPECT_EQ (folder.getNumberOfChildFiles (juce::File::findFilesAndDirectories), 0);
 }
 
@@ -206,14 +203,13 @@ TEST_F (RecipeFileTest, RoundTripSetsAllSixteenParametersAndKeepsTheProgram)
 {
     MorselloAudioProcessor source;
     setDistinctState (source);
-    ASSERT_TRUE (RecipeFile::save (source, folder.getChildFile ("late supper"), recipeBox));
+    ASSERT_TRUE (show (RecipeFile::save (source, folder.getChildFile ("late supper"))));
 
     MorselloAudioProcessor destination;
     destination.applyFactoryRecipe (5);
     ASSERT_NE (parameterValues (destination), parameterValues (source));
 
-    juce::ComboBox destinationBox;
-    ASSERT_TRUE (RecipeFile::load (destination, folder.getChildFile ("late supper.morsellopreset"), destinationBox));
+    ASSERT_TRUE (show (RecipeFile::load (destination, folder.getChildFile ("late supper.morsellopreset"))));
 
     const auto expected = parameterValues (source);
     const auto actual = parameterValues (destination);
@@ -222,13 +218,12 @@ TEST_F (RecipeFileTest, RoundTripSetsAllSixteenParametersAndKeepsTheProgram)
         EXPECT_EQ (actual[i], expected[i]) << kParameterIds[i];
 
     EXPECT_EQ (destination.getCurrentProgram(), 5);
-    EXPECT_EQ (destinationBox.getText(), "late supper");
-    EXPECT_EQ (destinationBox.getSelectedId(), 0);
+    EXPECT_EQ (shownName, "late supper");
 
     // The name travels with the live tree into the host's chunk and the next file saved,
     // where a save under another name overwrites it.
-    EXPECT_EQ (destination.apvts.state.getProperty ("presetName").toString(), "late supper");
-    ASSERT_TRUE (RecipeFile::save (destination, folder.getChildFile ("second helping"), destinationBox));
+    EXPECT_EQ (destination.getParameterTree().state.getProperty ("presetName").toString(), "late supper");
+    ASSERT_TRUE (show (RecipeFile::save (destination, folder.getChildFile ("second helping"))));
     const auto resaved = juce::parseXML (folder.getChildFile ("second helping.morsellopreset"));
     ASSERT_NE (resaved, nullptr);
     EXPECT_EQ (resaved->getStringAttribute ("presetName"), "second helping");
@@ -239,7 +234,7 @@ TEST_F (RecipeFileTest, RoundTripSetsAllSixteenParametersAndKeepsTheProgram)
 TEST_F (RecipeFileTest, FileFromVersion100LoadsItsValues)
 {
     MorselloAudioProcessor processor;
-    ASSERT_TRUE (RecipeFile::load (processor, juce::File (MORSELLO_TEST_FIXTURE_DIR "/recipe-1.0.0.morsellopreset"), recipeBox));
+    ASSERT_TRUE (show (RecipeFile::load (processor, juce::File (MORSELLO_TEST_FIXTURE_DIR "/recipe-1.0.0.morsellopreset"))));
 
     juce::MemoryBlock chunk;
     ASSERT_TRUE (juce::File (MORSELLO_TEST_FIXTURE_DIR "/host-state-1.0.0.chunk").loadFileAsData (chunk));
@@ -249,22 +244,22 @@ TEST_F (RecipeFileTest, FileFromVersion100LoadsItsValues)
     EXPECT_EQ (parameterValues (processor), parameterValues (fromChunk));
     EXPECT_FLOAT_EQ (rawValue (processor, "left2"), 0.333f);
     EXPECT_FLOAT_EQ (rawValue (processor, "output"), -4.5f);
-    EXPECT_EQ (recipeBox.getText(), "recipe-1.0.0");
+    EXPECT_EQ (shownName, "recipe-1.0.0");
 }
 
 TEST_F (RecipeFileTest, LoadShowsTheFilesPresentNameNotTheStoredOne)
 {
     MorselloAudioProcessor source;
     setDistinctState (source);
-    ASSERT_TRUE (RecipeFile::save (source, folder.getChildFile ("first name"), recipeBox));
+    ASSERT_TRUE (show (RecipeFile::save (source, folder.getChildFile ("first name"))));
 
     const auto renamed = folder.getChildFile ("new name.MORSELLOPRESET");
     ASSERT_TRUE (folder.getChildFile ("first name.morsellopreset").moveFileTo (renamed));
 
     MorselloAudioProcessor destination;
-    ASSERT_TRUE (RecipeFile::load (destination, renamed, recipeBox));
+    ASSERT_TRUE (show (RecipeFile::load (destination, renamed)));
 
-    EXPECT_EQ (recipeBox.getText(), "new name");
+    EXPECT_EQ (shownName, "new name");
     EXPECT_EQ (parameterValues (destination), parameterValues (source));
 }
 
@@ -283,7 +278,7 @@ TEST_F (RecipeFileTest, PartialRecipeSetsItsParametersAndLeavesTheOthers)
                                        "<PARAM id=\"sprinkles\" value=\"3\"/>"
                                        "</MORSELLO_STATE>"));
 
-    ASSERT_TRUE (RecipeFile::load (processor, file, recipeBox));
+    ASSERT_TRUE (show (RecipeFile::load (processor, file)));
 
     expected[toastIndex] = 0.25f;
     expected[breadTypeIndex] = 0.0f;
@@ -292,12 +287,12 @@ TEST_F (RecipeFileTest, PartialRecipeSetsItsParametersAndLeavesTheOthers)
     // A program index is host-chunk business: a recipe file neither sets it nor keeps it.
     EXPECT_EQ (processor.getCurrentProgram(), 0);
 
-    const auto state = processor.apvts.copyState();
+    const auto state = processor.getParameterTree().copyState();
     EXPECT_FALSE (state.hasProperty ("program"));
     EXPECT_EQ (state.getProperty ("extra").toString(), "kept");
     EXPECT_TRUE (state.getChildWithProperty ("id", "sprinkles").isValid());
     EXPECT_EQ (state.getNumChildren(), 17);
-    EXPECT_EQ (recipeBox.getText(), "pinch");
+    EXPECT_EQ (shownName, "pinch");
 }
 
 TEST_F (RecipeFileTest, UnacceptableFilesChangeNothingAndShowNothing)
@@ -320,7 +315,7 @@ TEST_F (RecipeFileTest, UnacceptableFilesChangeNothingAndShowNothing)
     MorselloAudioProcessor processor;
     processor.applyFactoryRecipe (2);
     const auto before = parameterValues (processor);
-    const auto stateBefore = processor.apvts.copyState();
+    const auto stateBefore = processor.getParameterTree().copyState();
 
     for (const auto& c : cases)
     {
@@ -331,13 +326,12 @@ TEST_F (RecipeFileTest, UnacceptableFilesChangeNothingAndShowNothing)
             ASSERT_TRUE (file.replaceWithText (c.content, false, false, nullptr));
         }
 
-        EXPECT_FALSE (RecipeFile::load (processor, file, recipeBox)) << c.name;
+        EXPECT_FALSE (show (RecipeFile::load (processor, file))) << c.name;
         EXPECT_EQ (parameterValues (processor), before) << c.name;
-        EXPECT_TRUE (processor.apvts.copyState().isEquivalentTo (stateBefore)) << c.name;
-        EXPECT_EQ (recipeBox.getText(), "before") << c.name;
+        EXPECT_TRUE (processor.getParameterTree().copyState().isEquivalentTo (stateBefore)) << c.name;
+        EXPECT_EQ (shownName, "before") << c.name;
     }
 
     EXPECT_EQ (processor.getCurrentProgram(), 2);
-    EXPECT_TRUE (messages.empty());
 }
 } // namespace

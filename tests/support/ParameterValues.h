@@ -8,7 +8,7 @@
 // index, a knob's 0..1, the output in dB).
 inline float rawValue (const MorselloAudioProcessor& processor, juce::StringRef id)
 {
-    return processor.apvts.getRawParameterValue (id)->load();
+    return processor.getParameterTree().getRawParameterValue (id)->load();
 }
 
 // Every parameter's raw value, in kParameterIds order.

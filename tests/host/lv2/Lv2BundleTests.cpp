@@ -27,10 +27,19 @@ constexpr int numBlocks = 48; // 0.26 s
 // apart from the left so that the bread modes differ, the whole sandwich in the output, and
 // an output gain that checks a plain value in dB on the way.
 const std::pair<const char*, float> knobSettings[] {
-    { "left1", 0.2f }, { "left2", 0.35f }, { "left3", 0.8f },
-    { "right1", 0.7f }, { "right2", 0.3f }, { "right3", 0.4f },
-    { "fill1", 0.3f }, { "fill2", 0.6f }, { "fill3", 0.5f }, { "fill4", 0.7f },
-    { "toast", 0.3f }, { "bite", 1.0f }, { "output", -6.0f },
+    { "left1", 0.2f },
+    { "left2", 0.35f },
+    { "left3", 0.8f },
+    { "right1", 0.7f },
+    { "right2", 0.3f },
+    { "right3", 0.4f },
+    { "fill1", 0.3f },
+    { "fill2", 0.6f },
+    { "fill3", 0.5f },
+    { "fill4", 0.7f },
+    { "toast", 0.3f },
+    { "bite", 1.0f },
+    { "output", -6.0f },
 };
 
 const std::string pluginUri = JucePlugin_LV2URI;
@@ -115,7 +124,7 @@ const char* const choiceIds[] { kParameterIds[breadTypeIndex], kParameterIds[bre
 
 juce::AudioParameterChoice& choiceParameter (MorselloAudioProcessor& processor, const char* id)
 {
-    auto* choice = dynamic_cast<juce::AudioParameterChoice*> (processor.apvts.getParameter (id));
+    auto* choice = dynamic_cast<juce::AudioParameterChoice*> (processor.getParameterTree().getParameter (id));
 
     if (choice == nullptr)
         throw std::runtime_error (std::string ("no choice parameter ") + id);

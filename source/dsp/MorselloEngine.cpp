@@ -1,7 +1,9 @@
-// The block pipeline: what MorselloAudioProcessor does with every block on the audio thread,
-// and the preparation it needs.
+#include "dsp/MorselloEngine.h"
 
-#include "processor/PluginProcessor.h"
+#include "dsp/BreadLayer.h"
+
+#include <algorithm>
+#include <cmath>
 
 namespace
 {
@@ -11,7 +13,7 @@ float outputGainFor (float decibels) noexcept
     return juce::Decibels::decibelsToGain (decibels);
 }
 
-// Change of a snapshot entry beyond which the settings count as a jump (strictly greater).
+// Change of a setting beyond which the settings count as a jump (strictly greater).
 constexpr float kKindThreshold = 0.1f;
 constexpr float kKnobThreshold = 0.12f;
 
@@ -21,54 +23,68 @@ constexpr int kFinishChunkLength = 64;
 constexpr std::array<float, kFinishChunkLength> kSilence {};
 } // namespace
 
-void MorselloAudioProcessor::preparePipeline (double newSampleRate, int maximumBlockSize)
+void MorselloEngine::prepare (double newSampleRate, int maximumBlockSize, int numChannels, const EngineSettings& settings)
 {
     sampleRate = newSampleRate;
 
-    bread1State.prepare (newSampleRate);
-    bread2State.prepare (newSampleRate);
+    layers.bread1.prepare (newSampleRate);
+    layers.bread2.prepare (newSampleRate);
 
-    fillingSlot.prepare (newSampleRate);
-    bread1Slot.prepare (newSampleRate);
-    bread2Slot.prepare (newSampleRate);
-
-    hasSnapshot = false;
-    transition.pending = false;
-    transition.fade = 1.0f;
+    layers.filling.prepare (newSampleRate);
+    layers.bread1Slot.prepare (newSampleRate);
+    layers.bread2Slot.prepare (newSampleRate);
 
     outputLimiter.releaseCoefficient = (float) std::exp (-1.0 / (newSampleRate * 0.15));
+
+    toastRamp.setRampLength ((int) std::floor (newSampleRate * 0.06));
+    biteRamp.setRampLength ((int) std::floor (newSampleRate * 0.06));
+    outputGainRamp.setRampLength ((int) std::floor (newSampleRate * 0.03));
+
+    const auto length = std::max (1, maximumBlockSize);
+
+    if (dryBuffer.getNumSamples() != length || dryBuffer.getNumChannels() != numChannels)
+        dryBuffer.setSize (numChannels, length);
+
+    latestSettings = settings;
+    reset();
+}
+
+void MorselloEngine::reset() noexcept
+{
+    hasSettings = false;
+    transition = {};
     outputLimiter.gain = 1.0f;
 
     // The ramps start at rest on the present values.
-    toastSmoother.setRampLength ((int) std::floor (newSampleRate * 0.06));
-    biteSmoother.setRampLength ((int) std::floor (newSampleRate * 0.06));
-    outputGainSmoother.setRampLength ((int) std::floor (newSampleRate * 0.03));
-    toastSmoother.setCurrentAndTargetValue (rawParameters[toastIndex]->load());
-    biteSmoother.setCurrentAndTargetValue (rawParameters[biteIndex]->load());
-    outputGainSmoother.setCurrentAndTargetValue (outputGainFor (rawParameters[outputIndex]->load()));
+    toastRamp.setCurrentAndTargetValue (latestSettings[toastIndex]);
+    biteRamp.setCurrentAndTargetValue (latestSettings[biteIndex]);
+    outputGainRamp.setCurrentAndTargetValue (outputGainFor (latestSettings[outputIndex]));
 
-    const auto length = std::max (1, maximumBlockSize);
-    const auto channels = getTotalNumOutputChannels();
+    layers.bread1.reset();
+    layers.bread2.reset();
 
-    if (dryBuffer.getNumSamples() != length || dryBuffer.getNumChannels() != channels)
-        dryBuffer.setSize (channels, length);
+    layers.filling.restart();
+    layers.bread1Slot.restart();
+    layers.bread2Slot.restart();
 
-    resetEngineState();
+    meters.clear();
 }
 
-void MorselloAudioProcessor::resetEngineState() noexcept
+// What a jump in the settings resets once the fade has reached 0: the layers' memories (the
+// transition, ramps and limiter run on) and the meters.
+void MorselloEngine::clearLayers() noexcept
 {
-    bread1State.reset();
-    bread2State.reset();
+    layers.bread1.reset();
+    layers.bread2.reset();
 
-    fillingSlot.reset();
-    bread1Slot.reset();
-    bread2Slot.reset();
+    layers.filling.reset();
+    layers.bread1Slot.reset();
+    layers.bread2Slot.reset();
 
-    levelMeters.clear();
+    meters.clear();
 }
 
-void MorselloAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
+void MorselloEngine::process (juce::AudioBuffer<float>& buffer, const EngineSettings& settings) noexcept
 {
     const juce::ScopedNoDenormals noDenormals;
 
@@ -80,32 +96,29 @@ void MorselloAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juc
 
     if (numSamples <= pieceLength)
     {
-        processPiece (buffer);
+        processPiece (buffer, settings);
         return;
     }
 
-    // A block longer than prepared is processed in consecutive pieces that refer to the host's
-    // memory; each piece is a block of its own (metering, snapshot, transition, ramps).
+    // A block longer than prepared is processed in consecutive pieces that refer to the
+    // caller's memory; each piece is a block of its own (metering, settings, transition, ramps).
     for (int start = 0; start < numSamples; start += pieceLength)
     {
         juce::AudioBuffer<float> piece (buffer.getArrayOfWritePointers(),
                                         buffer.getNumChannels(),
                                         start,
                                         std::min (pieceLength, numSamples - start));
-        processPiece (piece);
+        processPiece (piece, settings);
     }
 }
 
-void MorselloAudioProcessor::processPiece (juce::AudioBuffer<float>& block) noexcept
+void MorselloEngine::processPiece (juce::AudioBuffer<float>& block, const EngineSettings& settings) noexcept
 {
     const auto numChannels = block.getNumChannels();
     const auto numSamples = block.getNumSamples();
 
-    for (auto channel = getTotalNumInputChannels(); channel < std::min (numChannels, getTotalNumOutputChannels()); ++channel)
-        block.clear (channel, 0, numSamples);
-
-    // A non-finite sample from the host would settle in the layers' memories and delay lines
-    // and silence the output until the next reset; it enters as silence instead.
+    // A non-finite input sample would settle in the layers' memories and delay lines and
+    // silence the output until the next reset; it enters as silence instead.
     for (int channel = 0; channel < numChannels; ++channel)
     {
         auto* samples = block.getWritePointer (channel);
@@ -116,90 +129,75 @@ void MorselloAudioProcessor::processPiece (juce::AudioBuffer<float>& block) noex
     }
 
     for (int channel = 0; channel < std::min (numChannels, 2); ++channel)
-        levelMeters.raise (channel, block.getMagnitude (channel, 0, numSamples));
+        meters.raise (channel, block.getMagnitude (channel, 0, numSamples));
 
     for (int channel = 0; channel < std::min (numChannels, dryBuffer.getNumChannels()); ++channel)
         dryBuffer.copyFrom (channel, 0, block, channel, 0, numSamples);
 
-    detectChanges (readParameters());
+    latestSettings = settings;
+    adopt (settings);
     runLayers (block);
 
-    toastSmoother.setTargetValue (currentSnapshot[toastIndex]);
-    biteSmoother.setTargetValue (currentSnapshot[biteIndex]);
-    outputGainSmoother.setTargetValue (outputGainFor (currentSnapshot[outputIndex]));
+    toastRamp.setTargetValue (settingsInUse[toastIndex]);
+    biteRamp.setTargetValue (settingsInUse[biteIndex]);
+    outputGainRamp.setTargetValue (outputGainFor (settingsInUse[outputIndex]));
 
     finish (block);
 
     for (int channel = 0; channel < std::min (numChannels, 2); ++channel)
-        levelMeters.raise (2 + channel, block.getMagnitude (channel, 0, numSamples));
+        meters.raise (2 + channel, block.getMagnitude (channel, 0, numSamples));
 }
 
-ParameterSnapshot MorselloAudioProcessor::readParameters() const noexcept
+// Small moves are taken at once; a jump of a kind or knob holds the old settings while the
+// processed signal fades out, then clears the layers and takes the new ones.
+void MorselloEngine::adopt (const EngineSettings& fresh) noexcept
 {
-    ParameterSnapshot fresh;
-
-    for (size_t i = 0; i < rawParameters.size(); ++i)
-        fresh.values[i] = rawParameters[i]->load();
-
-    return fresh;
-}
-
-void MorselloAudioProcessor::detectChanges (const ParameterSnapshot& fresh) noexcept
-{
-    if (! hasSnapshot)
+    if (! hasSettings)
     {
-        currentSnapshot = fresh;
-        hasSnapshot = true;
+        settingsInUse = fresh;
+        hasSettings = true;
     }
 
     for (int index = 0; index < outputIndex; ++index)
     {
         const auto threshold = index <= fillingTypeIndex ? kKindThreshold : kKnobThreshold;
 
-        if (std::abs (fresh[index] - currentSnapshot[index]) > threshold)
+        if (std::abs (fresh[index] - settingsInUse[index]) > threshold)
             transition.pending = true;
     }
 
     if (transition.pending && transition.fade <= 0.0f)
     {
-        resetEngineState();
+        clearLayers();
         transition.pending = false;
-        currentSnapshot = fresh;
+        settingsInUse = fresh;
     }
     else if (! transition.pending)
     {
-        currentSnapshot = fresh;
+        settingsInUse = fresh;
     }
 
     // The output gain is never held back by a transition.
-    currentSnapshot[outputIndex] = fresh[outputIndex];
+    settingsInUse[outputIndex] = fresh[outputIndex];
 }
 
-void MorselloAudioProcessor::runLayers (juce::AudioBuffer<float>& block) noexcept
+void MorselloEngine::runLayers (juce::AudioBuffer<float>& block) noexcept
 {
-    const auto breadKind = juce::roundToInt (currentSnapshot[breadTypeIndex]);
-    const auto breadMode = juce::roundToInt (currentSnapshot[breadModeIndex]);
-    const auto fillingKind = juce::roundToInt (currentSnapshot[fillingTypeIndex]);
+    const auto& s = settingsInUse;
+    const auto breadKind = juce::roundToInt (s[breadTypeIndex]);
+    const auto breadMode = juce::roundToInt (s[breadModeIndex]);
+    const auto fillingKind = juce::roundToInt (s[fillingTypeIndex]);
 
-    const BreadKnobs left { currentSnapshot[left1Index], currentSnapshot[left2Index], currentSnapshot[left3Index] };
-    const BreadKnobs right = breadTwoKnobs (breadMode, left, { currentSnapshot[right1Index], currentSnapshot[right2Index], currentSnapshot[right3Index] });
-    const float fill[] { currentSnapshot[fill1Index], currentSnapshot[fill2Index], currentSnapshot[fill3Index], currentSnapshot[fill4Index] };
+    const BreadKnobs left { s[left1Index], s[left2Index], s[left3Index] };
+    const BreadKnobs right = breadTwoKnobs (breadMode, left, { s[right1Index], s[right2Index], s[right3Index] });
 
-    auto runBread = [&] (BreadState& state, EffectSlot& slot, const BreadKnobs& knobs)
-    {
-        if (breadKind < firstEngineBread)
-            BreadProcessor::process (block, state, breadKind, knobs[0], knobs[1], knobs[2], sampleRate);
-        else
-            EffectEngine::process (block, slot, (EffectKind) (breadKind - firstEngineBread),
-                                   knobs[0], knobs[1], 0.5f, knobs[2], sampleRate);
-    };
-
-    runBread (bread1State, bread1Slot, left);
-    EffectEngine::process (block, fillingSlot, (EffectKind) fillingKind, fill[0], fill[1], fill[2], fill[3], sampleRate);
-    runBread (bread2State, bread2Slot, right);
+    runBreadLayer (block, layers.bread1, layers.bread1Slot, breadKind, left, sampleRate);
+    EffectEngine::process (block, layers.filling, (EffectKind) fillingKind,
+                           s[fill1Index], s[fill2Index], s[fill3Index], s[fill4Index], sampleRate);
+    runBreadLayer (block, layers.bread2, layers.bread2Slot, breadKind, right, sampleRate);
 }
 
-void MorselloAudioProcessor::finish (juce::AudioBuffer<float>& block) noexcept
+void MorselloEngine::finish (juce::AudioBuffer<float>& block) noexcept
 {
     const auto numChannels = block.getNumChannels();
     const auto numSamples = block.getNumSamples();
@@ -226,9 +224,9 @@ void MorselloAudioProcessor::finish (juce::AudioBuffer<float>& block) noexcept
     {
         const auto n = std::min (kFinishChunkLength, numSamples - start);
 
-        biteSmoother.fill (bite.data(), n);
-        toastSmoother.fill (drive.data(), n);
-        outputGainSmoother.fill (gain.data(), n);
+        biteRamp.fill (bite.data(), n);
+        toastRamp.fill (drive.data(), n);
+        outputGainRamp.fill (gain.data(), n);
 
         for (int i = 0; i < n; ++i)
         {

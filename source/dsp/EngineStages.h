@@ -1,6 +1,6 @@
 #pragma once
 
-#include "processor/Parameters.h"
+// The engine's own stages around the layers: meters, transition, ramps and limiter.
 
 #include <algorithm>
 #include <array>
@@ -32,16 +32,6 @@ struct LevelMeters
         for (auto& meter : peaks)
             meter.exchange (0.0f);
     }
-};
-
-// Every parameter's raw value (choice index, knob 0..1, output in dB), read once per block
-// in kParameterIds order.
-struct ParameterSnapshot
-{
-    std::array<float, numParameters> values {};
-
-    float operator[] (int index) const noexcept { return values[(size_t) index]; }
-    float& operator[] (int index) noexcept { return values[(size_t) index]; }
 };
 
 // A jump in the settings fades the processed signal out (15 ms), resets the engine, then fades
@@ -133,27 +123,12 @@ private:
 
         const auto difference = std::abs (newValue - target);
         return difference <= std::numeric_limits<float>::min()
-            || difference <= std::numeric_limits<float>::epsilon() * std::max (std::abs (newValue), std::abs (target));
+               || difference <= std::numeric_limits<float>::epsilon() * std::max (std::abs (newValue), std::abs (target));
     }
 
     float current = 0.0f, target = 0.0f, step = 0.0f;
     int countdown = 0, rampLength = 0;
 };
-
-using BreadKnobs = std::array<float, 3>;
-
-// The knobs bread 2 is given: its own only in "free" (and for any unknown mode); "link" copies
-// bread 1's, "mirror" turns bread 1's first two knobs around and keeps the third.
-inline BreadKnobs breadTwoKnobs (int breadMode, const BreadKnobs& left, const BreadKnobs& right) noexcept
-{
-    if (breadMode == linkMode)
-        return left;
-
-    if (breadMode == mirrorMode)
-        return { 1.0f - left[0], 1.0f - left[1], left[2] };
-
-    return right;
-}
 
 // -1 dBFS: the single-precision value of 10^(-1/20).
 inline constexpr float kLimiterCeiling = 0.89125097f;

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "dsp/BreadProcessor.h"
+#include "dsp/EffectEngine.h"
+#include "dsp/EngineSettings.h"
+#include "dsp/EngineStages.h"
+
+#include <juce_audio_basics/juce_audio_basics.h>
+
+// The whole sound of The Morsello: bread 1, the filling and bread 2, then the toast, the dry and
+// wet bite, the output gain and the peak limiter, with the meters of what goes in and comes out.
+// It owns all of its state and needs nothing of the plug-in around it, so a console program or a
+// test can run it as the plug-in does.
+//
+// prepare() sizes everything and may allocate; reset() and process() run on the audio thread
+// (or while no block is processed) and neither allocate nor lock.
+class MorselloEngine
+{
+public:
+    // Sizes the delay lines for the rate and the dry copy for blocks of up to maximumBlockSize
+    // samples on numChannels channels, then resets. The ramps start at rest on `settings`.
+    void prepare (double sampleRate, int maximumBlockSize, int numChannels, const EngineSettings& settings);
+
+    // Returns to the state that prepare() left: layers, meters, transition and limiter cleared,
+    // the ramps at rest on the last settings given, and the next block's settings adopted at once.
+    void reset() noexcept;
+
+    // Processes the block in place. A block longer than prepared runs in consecutive pieces,
+    // each a block of its own. Before the first prepare (and for an empty block) nothing changes.
+    void process (juce::AudioBuffer<float>& buffer, const EngineSettings& settings) noexcept;
+
+    // The peak meters, which the audio thread raises and a display takes.
+    LevelMeters& getMeters() noexcept { return meters; }
+
+    // For inspection between blocks.
+    const EngineSettings& getSettingsInUse() const noexcept { return settingsInUse; }
+    bool hasSettingsInUse() const noexcept { return hasSettings; }
+    const TransitionState& getTransition() const noexcept { return transition; }
+    int getMaximumBlockSize() const noexcept { return dryBuffer.getNumSamples(); }
+
+    // The three layers' states. Tests reach them to examine or disturb a layer between blocks.
+    struct Layers
+    {
+        BreadState bread1, bread2;
+        EffectSlot bread1Slot, filling, bread2Slot;
+    };
+
+    Layers& getLayers() noexcept { return layers; }
+    const Layers& getLayers() const noexcept { return layers; }
+
+private:
+    void processPiece (juce::AudioBuffer<float>& block, const EngineSettings& settings) noexcept;
+    void adopt (const EngineSettings& fresh) noexcept;
+    void clearLayers() noexcept;
+    void runLayers (juce::AudioBuffer<float>& block) noexcept;
+    void finish (juce::AudioBuffer<float>& block) noexcept;
+
+    double sampleRate = 44100.0;
+    Layers layers;
+    juce::AudioBuffer<float> dryBuffer;
+    EngineSettings settingsInUse, latestSettings;
+    bool hasSettings = false;
+    TransitionState transition;
+    LinearRamp biteRamp, outputGainRamp, toastRamp;
+    OutputLimiter outputLimiter;
+    LevelMeters meters;
+};

@@ -1,0 +1,255 @@
+// The effect engine's tonal kinds (ring mod, wavefold, resonator, orbit).
+
+#include "dsp/ChunkFrames.h"
+#include "dsp/EffectKinds.h"
+#include "dsp/LayerCommon.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace
+{
+constexpr double twoPi = juce::MathConstants<double>::twoPi;
+constexpr double pi = juce::MathConstants<double>::pi;
+
+//==============================================================================
+// Tonal kinds: one oscillator phase and one resonator write position per slot, both advanced
+// on every sample; `wet` gets the channel's oscillator angle (channel 1 may run ahead).
+//
+// As with the delay-line kinds, the block is taken in chunks: first the phases and write
+// positions of the chunk (with the phase's floor call), then each channel through it. The
+// channels share nothing but those per-sample values (each has its own one-pole state and comb
+// line), so channel by channel gives the same result as sample by sample, with fewer values to
+// keep across the maths calls in the channel loop.
+
+struct TonalFrame
+{
+    float* const* channels;
+    int numChannels;
+    int numSamples;
+    float amount;
+    double phaseIncrement;               // oscillator cycles per sample
+    std::array<double, 2> channelOffset; // in cycles
+};
+
+// advanced - floor (advanced), the phase's wrap into [0, 1). A phase below 1 plus an increment
+// below 1 stays below 2, where the floor is 0 or 1 and a comparison finds it without the
+// library call, whose latency would otherwise chain every sample to the one before.
+inline double wrapPhase (double advanced) noexcept
+{
+    if (advanced >= 0.0 && advanced < 2.0)
+        return advanced - (advanced >= 1.0 ? 1.0 : 0.0);
+
+    return advanced - std::floor (advanced);
+}
+
+template <bool usesOscillator, typename Kind>
+void runTonalFrame (const TonalFrame& frame, EffectSlot& slot, Kind& kind) noexcept
+{
+    const auto length = (uint64_t) slot.resonatorLine[0].getLength();
+    auto phase = slot.tonalPhase;
+    auto index = slot.tonalIndex;
+    std::array<double, kChunkLength> phases {};
+
+    for (int start = 0; start < frame.numSamples; start += kChunkLength)
+    {
+        const auto n = std::min (kChunkLength, frame.numSamples - start);
+        kind.startChunk (index, n, length);
+
+        for (int i = 0; i < n; ++i)
+        {
+            phases[(size_t) i] = phase;
+            phase = wrapPhase (phase + frame.phaseIncrement);
+
+            if (++index == length)
+                index = 0;
+        }
+
+        for (int channel = 0; channel < frame.numChannels; ++channel)
+        {
+            auto* const samples = frame.channels[channel] + start;
+            const auto offset = frame.channelOffset[(size_t) channel];
+
+            for (int i = 0; i < n; ++i)
+            {
+                double angle = 0.0;
+
+                if constexpr (usesOscillator)
+                    angle = twoPi * (phases[(size_t) i] + offset);
+
+                const auto x = samples[i];
+                const auto e = kind.wet (channel, i, x, angle);
+                samples[i] = mixLayer (x, e, frame.amount);
+            }
+        }
+    }
+
+    slot.tonalPhase = phase;
+    slot.tonalIndex = index;
+}
+
+// The input times a carrier pushed from a sine towards a square by the shape knob.
+struct RingMod
+{
+    float shape;
+
+    void startChunk (uint64_t, int, uint64_t) noexcept {}
+
+    float wet (int, int, float x, double angle) const noexcept
+    {
+        const auto s = (float) std::sin (angle);
+        const auto carrier = s + shape * (std::tanh (5.0f * s) - s);
+        return carrier * x;
+    }
+};
+
+// asin (sin (u)) is a triangle wave of u in [-pi/2, pi/2]; subtracting the bias's own fold keeps
+// silence silent, and a one-pole low-pass tames the folded edges.
+struct Wavefold
+{
+    std::array<float, 2> toneState; // a copy, kept in registers; stored back after the block
+    float drive, bias, biasFold, coefficient;
+
+    void startChunk (uint64_t, int, uint64_t) noexcept {}
+
+    float wet (int channel, int, float x, double) noexcept
+    {
+        const auto difference = std::asin (std::sin (drive * x + bias)) - biasFold;
+        const auto folded = (float) ((double) difference / pi);
+        auto& state = toneState[(size_t) channel];
+        state += coefficient * (folded - state);
+        return state;
+    }
+};
+
+// A comb tuned by the pitch knob with a one-pole low-pass inside its feedback loop. Both
+// channels read their lines at the same position, found once per sample.
+struct Resonator
+{
+    std::array<DelayLine, 2>& lines;
+    std::array<float, 2> toneState; // a copy, kept in registers; stored back after the block
+    double period;                  // samples
+    float feedback, coefficient;
+
+    // Whole read points, not ChunkReadPoints' separate fields: this loop reads a sample's
+    // index, next index and fraction together and is not vectorised, and the separate fields
+    // measured about 6 % slower here.
+    std::array<DelayLine::ReadPoint, kChunkLength> point {};
+    std::array<int, kChunkLength> writeIndex {};
+
+    void startChunk (uint64_t index, int n, uint64_t length) noexcept
+    {
+        for (size_t i = 0; i < (size_t) n; ++i)
+        {
+            writeIndex[i] = (int) index;
+            point[i] = lines[0].readPointFor ((float) ((double) index - period));
+
+            if (++index == length)
+                index = 0;
+        }
+    }
+
+    float wet (int channel, int i, float x, double) noexcept
+    {
+        auto& line = lines[(size_t) channel];
+        auto& state = toneState[(size_t) channel];
+        const auto r = line.read (point[(size_t) i]);
+        state += coefficient * (r - state);
+        line[writeIndex[(size_t) i]] = feedback * state + (1.0f - feedback) * x;
+        return state;
+    }
+};
+
+// Tremolo; with the stereo knob at 1 the channels move in opposite phase (auto-pan).
+struct Orbit
+{
+    float depth;
+
+    void startChunk (uint64_t, int, uint64_t) noexcept {}
+
+    float wet (int, int, float x, double angle) const noexcept
+    {
+        const auto swing = (float) (0.5 + 0.5 * std::sin (angle));
+        const auto gain = (1.0f - depth) + depth * swing;
+        return gain * x;
+    }
+};
+} // namespace
+
+void effectkinds::processTonalKind (juce::AudioBuffer<float>& block, EffectSlot& slot, EffectKind kind,
+                                    float k1, float k2, float k3, float amount) noexcept
+{
+    // A different tonal kind, or the first tonal call after a delay-line kind, starts from
+    // silence and phase 0; a zero-length block still counts as a call of its kind.
+    if ((int) kind != slot.lastTonalKind)
+        slot.resetTonal();
+
+    slot.lastTonalKind = (int) kind;
+
+    if (slot.resonatorLine[0].getLength() == 0)
+        return;
+
+    const auto sampleRate = slot.sampleRate;
+    const auto frequency = kind == EffectKind::ringMod ? 12.0 * std::pow (100.0, (double) k1)
+                                                       : 0.05 * std::pow (320.0, (double) k1);
+    const auto numSamples = block.getNumSamples();
+
+    if (numSamples <= 0)
+        return;
+
+    const TonalFrame frame { block.getArrayOfWritePointers(),
+                             std::min (block.getNumChannels(), 2),
+                             numSamples,
+                             amount,
+                             frequency / sampleRate,
+                             { 0.0, 0.5 * (double) k3 } }; // channel c runs k3 * c / 2 cycles ahead
+
+    switch (kind)
+    {
+        case EffectKind::ringMod:
+        {
+            RingMod ringMod { k2 };
+            runTonalFrame<true> (frame, slot, ringMod);
+            break;
+        }
+
+        case EffectKind::wavefold:
+        {
+            const auto bias = 1.5f * (k2 - 0.5f);
+            Wavefold wavefold { slot.toneState,
+                                1.0f + 15.0f * k1,
+                                bias,
+                                std::asin (std::sin (bias)),
+                                (float) (1.0 - std::exp (-1130.9733552923256 * std::pow (80.0, (double) k3) / sampleRate)) };
+            runTonalFrame<false> (frame, slot, wavefold);
+            slot.toneState = wavefold.toneState;
+            break;
+        }
+
+        case EffectKind::resonator:
+        {
+            Resonator resonator { slot.resonatorLine, slot.toneState,
+                                  sampleRate / (45.0 * std::pow (40.0, (double) k1)),
+                                  0.96f * k2,
+                                  (float) (1.0 - std::exp (-1884.9555921538758 * std::pow (40.0, 1.0 - (double) k3) / sampleRate)) };
+            runTonalFrame<false> (frame, slot, resonator);
+            slot.toneState = resonator.toneState;
+            break;
+        }
+
+        case EffectKind::orbit:
+        {
+            Orbit orbit { k2 };
+            runTonalFrame<true> (frame, slot, orbit);
+            break;
+        }
+
+        case EffectKind::granular:
+        case EffectKind::reverb:
+        case EffectKind::delay:
+        case EffectKind::loFi:
+        case EffectKind::smear:
+        default:
+            break;
+    }
+}

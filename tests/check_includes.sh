@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# The include rules of the sources: dsp/ includes nothing of the plug-in around it, and no two
+# parts include each other, directly or through others. A part is a header with its source file.
+set -euo pipefail
+source_dir="${1:?usage: check_includes.sh <source folder>}"
+cd "$source_dir"
+
+status=0
+
+# The engine's folder stands alone: it may include only itself and the framework.
+if grep -n '#include "' dsp/*.h dsp/*.cpp | grep -v '#include "dsp/'; then
+    echo "dsp/ includes the plug-in's code (above)"
+    status=1
+fi
+
+# Every include between parts as a pair "includer included" for tsort, which reports any loop.
+edges="$(for file in */*.h */*.cpp; do
+    part="${file%.*}"
+    grep -o '#include "[^"]*"' "$file" | sed 's/#include "\(.*\)"/\1/' | while read -r included; do
+        target="${included%.*}"
+        if [ -f "$included" ] && [ "$target" != "$part" ]; then
+            echo "$part $target"
+        fi
+    done
+done)"
+
+if ! loops="$(echo "$edges" | tsort 2>&1 >/dev/null)" || [ -n "$loops" ]; then
+    echo "include cycle among the sources:"
+    echo "$loops"
+    status=1
+fi
+
+exit $status
