@@ -45,7 +45,7 @@ inline juce::AudioBuffer<float> makeTestSignal()
     for (int channel = 0; channel < numChannels; ++channel)
     {
         const double step = channel == 0 ? 0.0392 : 0.0587; // about 300 Hz and 450 Hz
-        const double c = 1.0 - 0.5 * step * step, s = step;  // approximate rotation, renormalised below
+        const double c = 1.0 - 0.5 * step * step, s = step; // approximate rotation, renormalised below
         double x = 1.0, y = 0.0;
         std::uint32_t noise = 12345u + (std::uint32_t) channel * 777u;
 

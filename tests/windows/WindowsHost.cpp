@@ -14,7 +14,7 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #ifndef NOMINMAX
- #define NOMINMAX
+    #define NOMINMAX
 #endif
 #include <windows.h>
 
@@ -85,7 +85,7 @@ void checkFactory (Context& context)
     using InitFunction = bool (*)();
     auto initDll = reinterpret_cast<InitFunction> (reinterpret_cast<void*> (GetProcAddress (module, "InitDll")));
     auto exitDll = reinterpret_cast<InitFunction> (reinterpret_cast<void*> (GetProcAddress (module, "ExitDll")));
-    using FactoryFunction = Steinberg::IPluginFactory* (PLUGIN_API*) ();
+    using FactoryFunction = Steinberg::IPluginFactory*(PLUGIN_API*) ();
     auto getFactory = reinterpret_cast<FactoryFunction> (reinterpret_cast<void*> (GetProcAddress (module, "GetPluginFactory")));
 
     results.expect (initDll != nullptr, "the DLL exports InitDll");
@@ -178,10 +178,18 @@ const ExpectedParameter expectedParameters[] {
     { "Bread type", "", 0.0f, 13 },
     { "Bread mode", "", 0.0f, 3 },
     { "Filling type", "", 0.0f, 9 },
-    { "left1", "", 0.5f, 0 }, { "left2", "", 0.5f, 0 }, { "left3", "", 0.5f, 0 },
-    { "right1", "", 0.5f, 0 }, { "right2", "", 0.5f, 0 }, { "right3", "", 0.5f, 0 },
-    { "fill1", "", 0.5f, 0 }, { "fill2", "", 0.5f, 0 }, { "fill3", "", 0.5f, 0 }, { "fill4", "", 0.5f, 0 },
-    { "toast", "", 0.5f, 0 }, { "bite", "", 0.5f, 0 },
+    { "left1", "", 0.5f, 0 },
+    { "left2", "", 0.5f, 0 },
+    { "left3", "", 0.5f, 0 },
+    { "right1", "", 0.5f, 0 },
+    { "right2", "", 0.5f, 0 },
+    { "right3", "", 0.5f, 0 },
+    { "fill1", "", 0.5f, 0 },
+    { "fill2", "", 0.5f, 0 },
+    { "fill3", "", 0.5f, 0 },
+    { "fill4", "", 0.5f, 0 },
+    { "toast", "", 0.5f, 0 },
+    { "bite", "", 0.5f, 0 },
     { "Output", "dB", 18.0f / 24.0f, 0 },
 };
 
@@ -313,8 +321,8 @@ void checkState (Context& context)
     morsello_host::settle (*source);
     auto& parameters = source->getParameters();
     parameters[0]->setValueNotifyingHost (11.0f / 12.0f); // resonator bread
-    parameters[4]->setValueNotifyingHost (0.123f);         // left2
-    parameters[15]->setValueNotifyingHost (0.25f);         // output -12 dB
+    parameters[4]->setValueNotifyingHost (0.123f);        // left2
+    parameters[15]->setValueNotifyingHost (0.25f);        // output -12 dB
     morsello_host::settle (*source);
 
     juce::MemoryBlock state;
@@ -480,8 +488,12 @@ int main (int argc, char* argv[])
     context.outputFolder.createDirectory();
 
     const std::vector<std::pair<const char*, void (*) (Context&)>> checks {
-        { "factory", checkFactory }, { "parameters", checkParameters }, { "programs", checkPrograms },
-        { "audio", checkAudio },     { "state", checkState },           { "editor", checkEditor },
+        { "factory", checkFactory },
+        { "parameters", checkParameters },
+        { "programs", checkPrograms },
+        { "audio", checkAudio },
+        { "state", checkState },
+        { "editor", checkEditor },
         { "render", renderRecipes },
     };
 
