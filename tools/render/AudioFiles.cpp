@@ -68,7 +68,11 @@ bool writeWavAtomically (const juce::File& target, double sampleRate, int numCha
 {
     const auto folder = target.getParentDirectory();
 
-    if (! folder.createDirectory().wasOk() || ! folder.isDirectory())
+    // Another render may be making the same folder at the same moment: what counts is that it
+    // exists afterwards.
+    folder.createDirectory();
+
+    if (! folder.isDirectory())
     {
         error = "cannot create the folder " + folder.getFullPathName();
         return false;
