@@ -452,6 +452,10 @@ TEST_F (RenderToolTest, SeveralInputsRenderIntoAFolderAsEachAlone)
         EXPECT_TRUE (together == separate) << name;
     }
 
+    // One input into a folder that does not exist yet.
+    ASSERT_EQ (runTool ({ "--quiet", b, "-o", file ("one").getFullPathName() + "/" }).exitCode, 0);
+    EXPECT_TRUE (file ("one/b.wav").existsAsFile());
+
     const auto clash = runTool ({ a, file ("sub/a.wav").getFullPathName(), "-o", file ("clash").getFullPathName() });
     EXPECT_EQ (clash.exitCode, 2);
     EXPECT_TRUE (clash.output.contains ("two inputs would be rendered to")) << clash.output;

@@ -55,8 +55,9 @@ Settings, applied in this order (a fresh plug-in's settings, recipe 0, are the s
                             the change applies from the sample nearest T, which starts a block
                             of its own, so a jump and its crossfade can be heard
 Rendering:
-  -o, --output PATH         the output file; with several inputs, a folder (made if missing)
-                            in which each input's render is named after it (NAME.wav)
+  -o, --output PATH         the output file; with several inputs, an existing folder or a
+                            path ending in "/", a folder (made if missing) in which each
+                            input's render is named after it (NAME.wav)
   --block-size N            samples per block, 1..65536 (default 512)
   --no-tail                 end with the input; by default 4 s of silence are rendered after
                             it, for echoes and reverbs to ring out
@@ -472,7 +473,7 @@ int renderFiles (const Options& options)
 
     const auto cwd = juce::File::getCurrentWorkingDirectory();
     const auto outputPath = cwd.getChildFile (options.output);
-    const auto intoFolder = options.inputs.size() > 1 || outputPath.isDirectory();
+    const auto intoFolder = options.inputs.size() > 1 || outputPath.isDirectory() || options.output.endsWithChar ('/');
 
     if (intoFolder && outputPath.existsAsFile())
         fail (badCommandLine, "the output " + outputPath.getFullPathName() + " is a file; several inputs need a folder");
