@@ -18,7 +18,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <iostream>
-#include <mutex>
 #include <optional>
 #include <thread>
 #include <unistd.h>
@@ -417,11 +416,16 @@ public:
         drawn = true;
     }
 
-    ~ProgressBar()
+    // Takes the bar off the terminal, before anything else is printed there.
+    void finish()
     {
         if (drawn)
             std::cerr << "\r" << std::string (50, ' ') << "\r" << std::flush;
+
+        drawn = false;
     }
+
+    ~ProgressBar() { finish(); }
 
 private:
     const bool shown;
@@ -455,6 +459,8 @@ void runOnAllCores (int numJobs, const std::function<void (int)>& job, ProgressB
 
     for (auto& thread : threads)
         thread.join();
+
+    progress.finish();
 }
 
 juce::String describe (const juce::File& file, juce::int64 length, int channels, double rate)
@@ -482,7 +488,7 @@ int renderFiles (const Options& options)
     {
         juce::File input, output;
         std::unique_ptr<juce::AudioFormatReader> reader;
-        juce::String error;
+        juce::String error, summary;
         Exit code = rendered;
     };
 
@@ -528,7 +534,6 @@ int renderFiles (const Options& options)
 
     std::atomic<juce::int64> done { 0 };
     ProgressBar progress (! options.quiet, totalSamples);
-    std::mutex printing;
 
     runOnAllCores (
         (int) jobs.size(),
@@ -561,15 +566,19 @@ int renderFiles (const Options& options)
             {
                 job.code = cannotWrite;
             }
-            else if (! options.quiet)
+            else
             {
-                const std::lock_guard<std::mutex> lock (printing);
-                std::cout << describe (job.output, length, channels, reader.sampleRate) << "\n";
+                job.summary = describe (job.output, length, channels, reader.sampleRate);
             }
         },
         progress, done);
 
+    // Printed once the progress bar is gone, in the order of the inputs.
     auto code = rendered;
+
+    for (const auto& job : jobs)
+        if (job.code == rendered && ! options.quiet)
+            std::cout << job.summary << "\n";
 
     for (const auto& job : jobs)
         if (job.code != rendered)
