@@ -382,6 +382,7 @@ TEST_F (RenderToolTest, EveryBadInputFailsWithOneLineAndNoOutput)
         { { "--block-size", "0", in, "-o", out }, 2, "--block-size must be" },
         { { "--bogus", in, "-o", out }, 2, "unknown option --bogus" },
         { { in }, 2, "no output given" },
+        { {}, 2, "nothing to do" },
         { { in, "-o", in }, 2, "is an input" },
         { { in, "-o", file ("blocker/out.wav").getFullPathName() }, 4, "cannot create the folder" },
     };

@@ -17,6 +17,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <exception>
 #include <iostream>
 #include <optional>
 #include <thread>
@@ -67,8 +68,9 @@ Other:
   --demo FOLDER             synthesise a test phrase (plucked notes, a chord, a drum-like hit,
                             a voice-like vowel sweep), render it through all sixteen recipes
                             into FOLDER (phrase.wav, NN-recipe-name.wav) and draw overview.png:
-                            a row per recipe with its output's waveform over the input's and its
-                            spectrogram
+                            a row per recipe with its output's waveform above the input's and
+                            its spectrogram (--recipe, --recipe-file, --set and --change do not
+                            apply to the demo)
   --demo-seconds S          the phrase's length for --demo, 0.5..60 (default 6)
   -h, --help                this text
 
@@ -681,10 +683,13 @@ int main (int argc, char** argv)
         SettingsHolder holder;
         const auto options = parseCommandLine (arguments, holder);
 
-        if (options.help || arguments.isEmpty())
+        if (arguments.isEmpty())
+            fail (badCommandLine, "nothing to do (see --help)");
+
+        if (options.help)
         {
             std::cout << helpText;
-            return arguments.isEmpty() ? badCommandLine : rendered;
+            return rendered;
         }
 
         if (options.list)
@@ -702,5 +707,10 @@ int main (int argc, char** argv)
     {
         std::cerr << "morsello-render: error: " << failure.message << "\n";
         return failure.code;
+    }
+    catch (const std::exception& exception)
+    {
+        std::cerr << "morsello-render: error: " << exception.what() << "\n";
+        return failed;
     }
 }
