@@ -5,6 +5,7 @@
 
 #include "dsp/BreadLayer.h"
 #include "dsp/MorselloEngine.h"
+#include "dsp/VectorMath.h"
 #include "processor/Parameters.h"
 #include "recipes/FactoryRecipes.h"
 
@@ -288,8 +289,11 @@ std::vector<ChainCase> chainCases()
     };
 }
 
-void benchmarkChain (benchmark::State& state, const ChainCase& chain)
+void benchmarkChain (benchmark::State& state, const ChainCase& chain, bool scalarMaths)
 {
+    // The scalar path (the platform's per-value functions) against the vector kernels, in the
+    // same run.
+    VectorMath::useScalarPath (scalarMaths);
     BlockFeeder feeder;
     auto engine = std::make_unique<MorselloEngine>();
     engine->prepare (kSampleRate, kBlockSize, kNumChannels, chain.settings);
@@ -306,6 +310,7 @@ void benchmarkChain (benchmark::State& state, const ChainCase& chain)
         benchmark::ClobberMemory();
     }
 
+    VectorMath::useScalarPath (false);
     reportRealTimeFactor (state);
 }
 
@@ -410,7 +415,10 @@ int main (int argc, char** argv)
     for (const auto& chain : chainCases())
     {
         benchmark::RegisterBenchmark (chain.name.c_str(), [chain] (benchmark::State& state)
-                                      { benchmarkChain (state, chain); })
+                                      { benchmarkChain (state, chain, false); })
+            ->Unit (benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark ((chain.name + " (scalar maths)").c_str(), [chain] (benchmark::State& state)
+                                      { benchmarkChain (state, chain, true); })
             ->Unit (benchmark::kMicrosecond);
         benchmark::RegisterBenchmark ((chain.name + "/floor").c_str(), [chain] (benchmark::State& state)
                                       { benchmarkChainFloor (state, chain); })
@@ -422,6 +430,7 @@ int main (int argc, char** argv)
     if (benchmark::ReportUnrecognizedArguments (argc, argv))
         return 1;
 
+    std::printf ("vector maths: %s\n", VectorMath::instructionSet());
     SummaryReporter reporter;
     benchmark::RunSpecifiedBenchmarks (&reporter);
     benchmark::Shutdown();

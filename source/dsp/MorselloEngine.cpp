@@ -1,6 +1,7 @@
 #include "dsp/MorselloEngine.h"
 
 #include "dsp/BreadLayer.h"
+#include "dsp/VectorMath.h"
 
 #include <algorithm>
 #include <cmath>
@@ -245,7 +246,9 @@ void MorselloEngine::finish (juce::AudioBuffer<float>& block) noexcept
             const auto* const drySamples = channel < dryChannels ? dry[channel] + start : kSilence.data();
 
             for (int i = 0; i < n; ++i)
-                samples[i] = std::tanh (drive[(size_t) i] * samples[i]);
+                samples[i] = drive[(size_t) i] * samples[i];
+
+            VectorMath::tanhInPlace (samples, n);
 
             for (int i = 0; i < n; ++i)
             {

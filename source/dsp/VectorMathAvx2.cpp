@@ -1,0 +1,10 @@
+// The vector kernels for one instruction set; CMakeLists.txt gives this file its compiler flags.
+#include "dsp/VectorMathKernels.h"
+
+namespace VectorMath::Kernels
+{
+void tanhInPlaceAvx2 (float* values, int count) noexcept
+{
+    tanhInPlace<xsimd::avx2> (values, count);
+}
+} // namespace VectorMath::Kernels
