@@ -9,6 +9,13 @@
 #include <string>
 #include <vector>
 
+namespace VectorMath::Kernels
+{
+void tanhInPlaceSse2 (float* values, int count) noexcept;
+void tanhInPlaceAvx2 (float* values, int count) noexcept;
+void tanhInPlaceAvx512 (float* values, int count) noexcept;
+} // namespace VectorMath::Kernels
+
 namespace
 {
 int32_t orderedBits (float x)
@@ -52,6 +59,31 @@ TEST (VectorMath, TanhStaysWithinTwoUnitsInTheLastPlaceOfTheScalarFunction)
         largest = std::max (largest, std::abs (orderedBits (many[i]) - orderedBits (std::tanh (input[i]))));
 
     EXPECT_LE (largest, 2);
+}
+
+// The recorded golden output must not depend on the processor: every kernel this one can run
+// gives the same bits (the library's polynomials are evaluated in the same operations).
+TEST (VectorMath, EveryInstructionSetGivesTheSameBits)
+{
+    std::vector<float> sse2 (200003);
+
+    for (size_t i = 0; i < sse2.size(); ++i)
+        sse2[i] = -9.0f + 18.0f * (float) i / 200000.0f;
+
+    auto avx2 = sse2, avx512 = sse2;
+    VectorMath::Kernels::tanhInPlaceSse2 (sse2.data(), (int) sse2.size());
+
+    if (__builtin_cpu_supports ("avx2"))
+    {
+        VectorMath::Kernels::tanhInPlaceAvx2 (avx2.data(), (int) avx2.size());
+        EXPECT_EQ (std::memcmp (avx2.data(), sse2.data(), sse2.size() * sizeof (float)), 0);
+    }
+
+    if (__builtin_cpu_supports ("avx512f"))
+    {
+        VectorMath::Kernels::tanhInPlaceAvx512 (avx512.data(), (int) avx512.size());
+        EXPECT_EQ (std::memcmp (avx512.data(), sse2.data(), sse2.size() * sizeof (float)), 0);
+    }
 }
 
 TEST (VectorMath, ScalarPathIsThePlatformFunction)
