@@ -1,5 +1,6 @@
-// libFuzzer entry point: each input goes through fuzzchecks::checkEngineRun, and a broken invariant
-// stops the run with the reason, so that the input is kept as a crash.
+// libFuzzer entry point, built once per check (MORSELLO_FUZZ_CHECK names one of the functions in
+// FuzzChecks.h): each input goes through that check, and a broken invariant stops the run with
+// the reason, so that the input is kept as a crash.
 
 #include "fuzz/FuzzChecks.h"
 
@@ -7,6 +8,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+
+#define MORSELLO_STRINGIFY_NAME(name) #name
+#define MORSELLO_STRINGIFY(name) MORSELLO_STRINGIFY_NAME (name)
 
 extern "C" int LLVMFuzzerInitialize (int*, char***);
 extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size);
@@ -22,9 +26,9 @@ extern "C" int LLVMFuzzerInitialize (int*, char***)
 
 extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
 {
-    if (const auto problem = fuzzchecks::checkEngineRun (data, size); ! problem.empty())
+    if (const auto problem = fuzzchecks::MORSELLO_FUZZ_CHECK (data, size); ! problem.empty())
     {
-        std::fprintf (stderr, "checkEngineRun: %s\n", problem.c_str());
+        std::fprintf (stderr, "%s: %s\n", MORSELLO_STRINGIFY (MORSELLO_FUZZ_CHECK), problem.c_str());
         std::abort();
     }
 
