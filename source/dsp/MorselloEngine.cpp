@@ -71,8 +71,8 @@ void MorselloEngine::reset() noexcept
     meters.clear();
 }
 
-// What a jump in the settings resets once the fade has reached 0: the layers' memories (the
-// transition, ramps and limiter run on) and the meters.
+// The three layers' memories, which a jump in the settings (once the fade has reached 0) and a
+// recovery from a non-finite layer clear; the transition, ramps and limiter run on.
 void MorselloEngine::clearLayers() noexcept
 {
     layers.bread1.reset();
@@ -81,8 +81,6 @@ void MorselloEngine::clearLayers() noexcept
     layers.filling.reset();
     layers.bread1Slot.reset();
     layers.bread2Slot.reset();
-
-    meters.clear();
 }
 
 void MorselloEngine::process (juce::AudioBuffer<float>& buffer, const EngineSettings& settings) noexcept
@@ -159,13 +157,7 @@ void MorselloEngine::processPiece (juce::AudioBuffer<float>& block, const Engine
 // the dry part of the bite sounds at once.
 void MorselloEngine::recoverLayers() noexcept
 {
-    layers.bread1.reset();
-    layers.bread2.reset();
-
-    layers.filling.reset();
-    layers.bread1Slot.reset();
-    layers.bread2Slot.reset();
-
+    clearLayers();
     transition.fade = 0.0f;
     ++guardFirings;
 }
@@ -191,6 +183,7 @@ void MorselloEngine::adopt (const EngineSettings& fresh) noexcept
     if (transition.pending && transition.fade <= 0.0f)
     {
         clearLayers();
+        meters.clear();
         transition.pending = false;
         settingsInUse = fresh;
     }
