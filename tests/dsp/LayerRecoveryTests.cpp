@@ -1,3 +1,4 @@
+#include "EveryKind.h"
 #include "SignalTestHelpers.h"
 #include "support/PoisonedLayers.h"
 
@@ -14,17 +15,6 @@ namespace
 using namespace signaltest;
 
 constexpr int kBlock = 256;
-
-struct KindCase
-{
-    bool isBread;
-    int kind;
-};
-
-void PrintTo (const KindCase& c, std::ostream* os)
-{
-    *os << (c.isBread ? "bread " : "filling ") << c.kind;
-}
 
 // The kind under test at full amount, the other layers' kinds at none, and the bite fully wet,
 // so that the kind's output is all the guard sees.
@@ -95,22 +85,5 @@ TEST_P (LayerRecovery, SoundReturnsTheBlockAfterTheGuardFires)
     EXPECT_EQ (engine->getGuardFirings(), 1);
 }
 
-std::vector<KindCase> everyKind()
-{
-    std::vector<KindCase> cases;
-
-    for (int kind = 0; kind < kNumBreadTypes; ++kind)
-        cases.push_back ({ true, kind });
-
-    for (int kind = 0; kind < kNumFillingTypes; ++kind)
-        cases.push_back ({ false, kind });
-
-    return cases;
-}
-
-INSTANTIATE_TEST_SUITE_P (EveryKind, LayerRecovery, testing::ValuesIn (everyKind()),
-                          [] (const testing::TestParamInfo<KindCase>& param)
-                          {
-                              return std::string (param.param.isBread ? "bread" : "filling") + std::to_string (param.param.kind);
-                          });
+INSTANTIATE_TEST_SUITE_P (EveryKind, LayerRecovery, testing::ValuesIn (everyKind()), kindCaseName);
 } // namespace
