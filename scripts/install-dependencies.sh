@@ -11,6 +11,7 @@ packages=(
     libx11-dev libxrandr-dev libxinerama-dev libxcursor-dev libxext-dev libxcomposite-dev
     libgl-dev libcurl4-openssl-dev libgtk-3-dev libflac-dev
     libgtest-dev libbenchmark-dev libxsimd-dev
+    clang-14 libclang-rt-14-dev libfuzzer-14-dev
     lilv-utils liblilv-dev lv2-dev xvfb xauth fonts-dejavu-core
     "$@"
 )

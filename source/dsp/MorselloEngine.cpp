@@ -47,6 +47,7 @@ void MorselloEngine::prepare (double newSampleRate, int maximumBlockSize, int nu
         dryBuffer.setSize (numChannels, length);
 
     latestSettings = settings;
+    guardFirings = 0;
     reset();
 }
 
@@ -71,8 +72,8 @@ void MorselloEngine::reset() noexcept
     meters.clear();
 }
 
-// What a jump in the settings resets once the fade has reached 0: the layers' memories (the
-// transition, ramps and limiter run on) and the meters.
+// The three layers' memories, which a jump in the settings (once the fade has reached 0) and a
+// recovery from a non-finite layer clear; the transition, ramps and limiter run on.
 void MorselloEngine::clearLayers() noexcept
 {
     layers.bread1.reset();
@@ -81,8 +82,6 @@ void MorselloEngine::clearLayers() noexcept
     layers.filling.reset();
     layers.bread1Slot.reset();
     layers.bread2Slot.reset();
-
-    meters.clear();
 }
 
 void MorselloEngine::process (juce::AudioBuffer<float>& buffer, const EngineSettings& settings) noexcept
@@ -143,10 +142,25 @@ void MorselloEngine::processPiece (juce::AudioBuffer<float>& block, const Engine
     biteRamp.setTargetValue (settingsInUse[biteIndex]);
     outputGainRamp.setTargetValue (outputGainFor (settingsInUse[outputIndex]));
 
-    finish (block);
+    const auto guardFired = finish (block);
 
     for (int channel = 0; channel < std::min (numChannels, 2); ++channel)
         meters.raise (2 + channel, block.getMagnitude (channel, 0, numSamples));
+
+    if (guardFired)
+        recoverLayers();
+}
+
+// A layer whose memory has turned non-finite would feed the guard non-finite samples in every
+// later block, and the channel would stay silent until the next jump in the settings. Whichever
+// layer it started in, the same block has carried it through the layers after it, so all three
+// start afresh (what a jump clears). The processed signal then fades in as after a jump, while
+// the dry part of the bite sounds at once.
+void MorselloEngine::recoverLayers() noexcept
+{
+    clearLayers();
+    transition.fade = 0.0f;
+    ++guardFirings;
 }
 
 // Small moves are taken at once; a jump of a kind or knob holds the old settings while the
@@ -170,6 +184,7 @@ void MorselloEngine::adopt (const EngineSettings& fresh) noexcept
     if (transition.pending && transition.fade <= 0.0f)
     {
         clearLayers();
+        meters.clear();
         transition.pending = false;
         settingsInUse = fresh;
     }
@@ -198,7 +213,8 @@ void MorselloEngine::runLayers (juce::AudioBuffer<float>& block) noexcept
     runBreadLayer (block, layers.bread2, layers.bread2Slot, breadKind, right, sampleRate);
 }
 
-void MorselloEngine::finish (juce::AudioBuffer<float>& block) noexcept
+// Returns whether the output guard replaced any sample with silence.
+bool MorselloEngine::finish (juce::AudioBuffer<float>& block) noexcept
 {
     const auto numChannels = block.getNumChannels();
     const auto numSamples = block.getNumSamples();
@@ -214,6 +230,7 @@ void MorselloEngine::finish (juce::AudioBuffer<float>& block) noexcept
 
     auto fade = transition.fade;
     auto limiterGain = outputLimiter.gain;
+    bool guardFired = false;
 
     // The block is finished in chunks, in passes that each do one kind of work: the ramps (no
     // audio involved), then per channel the toast's tanh calls alone and the vectorisable mix,
@@ -255,8 +272,10 @@ void MorselloEngine::finish (juce::AudioBuffer<float>& block) noexcept
                 const auto s = (size_t) i;
                 const auto mixed = (1.0f - bite[s]) * drySamples[i] + (samples[i] / drive[s]) * bite[s];
                 // |mixed| <= the largest float is false for infinities and NaN alike.
-                const auto result = std::abs (mixed) <= std::numeric_limits<float>::max() ? mixed * gain[s] : 0.0f;
+                const auto finite = std::abs (mixed) <= std::numeric_limits<float>::max();
+                const auto result = finite ? mixed * gain[s] : 0.0f;
 
+                guardFired |= ! finite;
                 samples[i] = result;
                 peak[s] = std::max (peak[s], std::abs (result));
             }
@@ -298,4 +317,5 @@ void MorselloEngine::finish (juce::AudioBuffer<float>& block) noexcept
 
     transition.fade = fade;
     outputLimiter.gain = limiterGain;
+    return guardFired;
 }

@@ -38,6 +38,11 @@ public:
     const TransitionState& getTransition() const noexcept { return transition; }
     int getMaximumBlockSize() const noexcept { return dryBuffer.getNumSamples(); }
 
+    // How many pieces since prepare() had a sample that the output guard replaced with silence
+    // (and so had their layers recovered). Finite input never gets there; tests and the fuzzer
+    // read it to prove that.
+    int getGuardFirings() const noexcept { return guardFirings; }
+
     // The three layers' states. Tests reach them to examine or disturb a layer between blocks.
     struct Layers
     {
@@ -53,7 +58,8 @@ private:
     void adopt (const EngineSettings& fresh) noexcept;
     void clearLayers() noexcept;
     void runLayers (juce::AudioBuffer<float>& block) noexcept;
-    void finish (juce::AudioBuffer<float>& block) noexcept;
+    bool finish (juce::AudioBuffer<float>& block) noexcept;
+    void recoverLayers() noexcept;
 
     double sampleRate = 44100.0;
     Layers layers;
@@ -64,4 +70,5 @@ private:
     LinearRamp biteRamp, outputGainRamp, toastRamp;
     OutputLimiter outputLimiter;
     LevelMeters meters;
+    int guardFirings = 0;
 };

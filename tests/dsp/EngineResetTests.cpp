@@ -1,3 +1,4 @@
+#include "EveryKind.h"
 #include "SignalTestHelpers.h"
 
 #include "dsp/MorselloEngine.h"
@@ -14,19 +15,9 @@ using namespace signaltest;
 
 constexpr int kBlock = 256;
 
-// One kind under test: a bread kind (with a granular filling at amount 0) or a filling kind
-// (between filter breads at amount 0), every knob away from its ends and every amount at 1.
-struct KindCase
-{
-    bool isBread;
-    int kind;
-};
-
-void PrintTo (const KindCase& c, std::ostream* os)
-{
-    *os << (c.isBread ? "bread " : "filling ") << c.kind;
-}
-
+// The settings for a kind under test: a bread kind (with a granular filling at amount 0) or a
+// filling kind (between filter breads at amount 0), every knob away from its ends and every
+// amount at 1.
 EngineSettings settingsFor (const KindCase& c)
 {
     EngineSettings settings;
@@ -111,22 +102,5 @@ TEST_P (EngineRestart, PreparedAgainAtAnotherRateSoundsAsAFreshEngine)
     EXPECT_TRUE (bitIdentical (render (*used, settings, 96000.0, 40, 0.7f), expected));
 }
 
-std::vector<KindCase> everyKind()
-{
-    std::vector<KindCase> cases;
-
-    for (int kind = 0; kind < kNumBreadTypes; ++kind)
-        cases.push_back ({ true, kind });
-
-    for (int kind = 0; kind < kNumFillingTypes; ++kind)
-        cases.push_back ({ false, kind });
-
-    return cases;
-}
-
-INSTANTIATE_TEST_SUITE_P (EveryKind, EngineRestart, testing::ValuesIn (everyKind()),
-                          [] (const testing::TestParamInfo<KindCase>& param)
-                          {
-                              return std::string (param.param.isBread ? "bread" : "filling") + std::to_string (param.param.kind);
-                          });
+INSTANTIATE_TEST_SUITE_P (EveryKind, EngineRestart, testing::ValuesIn (everyKind()), kindCaseName);
 } // namespace

@@ -4,6 +4,7 @@
 // new, the framework's heap blocks) ends in these functions.
 
 #include "processor/PluginProcessor.h"
+#include "support/PoisonedLayers.h"
 
 #include <gtest/gtest.h>
 
@@ -219,6 +220,51 @@ TEST (RealtimeSafety, EngineResetNeitherAllocatesNorLocks)
 
         ASSERT_EQ (allocations.load(), 0) << kFillingTypeNames[kind];
         ASSERT_EQ (locks.load(), 0) << kFillingTypeNames[kind];
+    }
+}
+
+// When the output guard fires, the engine starts the layers afresh at the end of that block, on
+// the audio thread: that too must allocate nothing and lock nothing, for every kind's memory.
+TEST (RealtimeSafety, RecoveryFromANonFiniteLayerNeitherAllocatesNorLocks)
+{
+    EngineSettings settings;
+    settings[fill4Index] = settings[left3Index] = settings[biteIndex] = 1.0f;
+
+    auto engine = std::make_unique<MorselloEngine>();
+    engine->prepare (44100.0, 128, 2, settings);
+    juce::AudioBuffer<float> buffer (2, 128);
+
+    auto runBlock = [&]
+    {
+        for (int channel = 0; channel < 2; ++channel)
+            for (int i = 0; i < buffer.getNumSamples(); ++i)
+                buffer.setSample (channel, i, 0.5f * std::sin (0.01f * (float) (i + channel)));
+
+        engine->process (buffer, settings);
+    };
+
+    for (int kind = 0; kind < kNumBreadTypes; ++kind)
+    {
+        settings[breadTypeIndex] = (float) kind;
+        settings[fillingTypeIndex] = (float) (kind % kNumFillingTypes);
+
+        // Past the transition to the new kinds, so the poisoned memory is the one that runs.
+        for (int block = 0; block < 60; ++block)
+            runBlock();
+
+        const auto firings = engine->getGuardFirings();
+        poisoned::poisonKind (engine->getLayers(), true);
+        poisoned::poisonKind (engine->getLayers(), false);
+
+        {
+            ArmedScope scope;
+            runBlock();
+            runBlock();
+        }
+
+        ASSERT_GT (engine->getGuardFirings(), firings) << kBreadTypeNames[kind];
+        ASSERT_EQ (allocations.load(), 0) << kBreadTypeNames[kind];
+        ASSERT_EQ (locks.load(), 0) << kBreadTypeNames[kind];
     }
 }
 } // namespace

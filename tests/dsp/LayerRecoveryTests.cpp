@@ -1,0 +1,89 @@
+#include "EveryKind.h"
+#include "SignalTestHelpers.h"
+#include "support/PoisonedLayers.h"
+
+#include "dsp/MorselloEngine.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace
+{
+using namespace signaltest;
+
+constexpr int kBlock = 256;
+
+// The kind under test at full amount, the other layers' kinds at none, and the bite fully wet,
+// so that the kind's output is all the guard sees.
+EngineSettings settingsFor (const KindCase& c)
+{
+    EngineSettings settings;
+
+    for (int index = left1Index; index <= fill3Index; ++index)
+        settings[index] = 0.4f;
+
+    settings[breadTypeIndex] = (float) (c.isBread ? c.kind : filterBread);
+    settings[breadModeIndex] = (float) linkMode;
+    settings[fillingTypeIndex] = (float) (c.isBread ? 0 : c.kind);
+    settings[left3Index] = c.isBread ? 1.0f : 0.0f;
+    settings[fill4Index] = c.isBread ? 0.0f : 1.0f;
+    settings[toastIndex] = 0.2f;
+    settings[biteIndex] = 1.0f;
+    return settings;
+}
+
+float quietestChannelPeak (const juce::AudioBuffer<float>& block)
+{
+    return std::min (block.getMagnitude (0, 0, block.getNumSamples()), block.getMagnitude (1, 0, block.getNumSamples()));
+}
+
+class LayerRecovery : public testing::TestWithParam<KindCase>
+{
+};
+
+// A layer memory turned non-finite mutes what it touches for the block in which the guard finds
+// it, and no longer: the next block already sounds, on both channels, and stays finite.
+TEST_P (LayerRecovery, SoundReturnsTheBlockAfterTheGuardFires)
+{
+    const auto settings = settingsFor (GetParam());
+    const auto input = makeTestSignal (2, kBlock * 40, kRate, 0.7f);
+    auto engine = std::make_unique<MorselloEngine>();
+    engine->prepare (kRate, kBlock, 2, settings);
+
+    auto runBlock = [&] (int index)
+    {
+        juce::AudioBuffer<float> block (2, kBlock);
+
+        for (int channel = 0; channel < 2; ++channel)
+            block.copyFrom (channel, 0, input, channel, index * kBlock, kBlock);
+
+        engine->process (block, settings);
+        return block;
+    };
+
+    // Past the fade-in, so the kind's output is fully in the mix.
+    for (int index = 0; index < 30; ++index)
+        runBlock (index);
+
+    ASSERT_EQ (engine->getGuardFirings(), 0);
+
+    poisoned::poisonKind (engine->getLayers(), GetParam().isBread);
+    const auto poisonedBlock = runBlock (30);
+    EXPECT_TRUE (allFinite (poisonedBlock));
+    EXPECT_EQ (engine->getGuardFirings(), 1) << "the planted NaN never reached the output";
+
+    for (int index = 31; index < 40; ++index)
+    {
+        const auto block = runBlock (index);
+        ASSERT_TRUE (allFinite (block)) << "block " << index;
+        EXPECT_GT (quietestChannelPeak (block), 0.05f) << "block " << index;
+    }
+
+    EXPECT_EQ (engine->getGuardFirings(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P (EveryKind, LayerRecovery, testing::ValuesIn (everyKind()), kindCaseName);
+} // namespace
