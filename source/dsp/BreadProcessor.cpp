@@ -3,6 +3,7 @@
 #include "dsp/ChunkFrames.h"
 #include "dsp/EngineSettings.h"
 #include "dsp/LayerCommon.h"
+#include "dsp/VectorMath.h"
 
 #include <algorithm>
 #include <cmath>
@@ -53,9 +54,10 @@ BlockValues blockValuesFor (float k1, float k2, double sampleRate) noexcept
 }
 
 // The shared frame: the oscillator and the write position advance on every sample whatever the
-// kind; `startChunk` derives what both channels share over a chunk (the delay kinds' read
-// points) and `wet` gives the kind's wet value for one channel's sample at a position in the
-// chunk. The block is taken in chunks, the oscillator's sines first, so that no library call
+// kind; `startChunk` derives what a chunk's samples need before the channel loops (the delay
+// kinds' read points, the drive's tanh values) and `wet` gives the kind's wet value for one
+// channel's sample at a position in the chunk. The block is taken in chunks, the oscillator's
+// sines first, all of a chunk's at once through the vector kernels, so that no library call
 // sits in the channel loops. The channels
 // share nothing but the oscillator value and the write position, so the order in which their
 // samples are visited does not change a result; it only changes speed. Kinds that read and
@@ -69,6 +71,7 @@ void runFrame (float* const* channels, int numChannels, int numSamples, BreadSta
     auto phase = state.lfoPhase;
     auto writeIndex = state.writeIndex;
     ChunkValues modulation {};
+    std::array<double, kChunkLength> sines {};
 
     for (int start = 0; start < numSamples; start += kChunkLength)
     {
@@ -77,12 +80,20 @@ void runFrame (float* const* channels, int numChannels, int numSamples, BreadSta
         for (int i = 0; i < n; ++i)
         {
             if constexpr (usesOscillator)
-                modulation[(size_t) i] = (float) std::sin (juce::MathConstants<double>::twoPi * phase);
+                sines[(size_t) i] = juce::MathConstants<double>::twoPi * phase;
 
             phase = advancePhase (phase, values.oscillatorIncrement);
         }
 
-        startChunk (modulation, n, writeIndex, length);
+        if constexpr (usesOscillator)
+        {
+            VectorMath::sinInPlace (sines.data(), n);
+
+            for (size_t i = 0; i < (size_t) n; ++i)
+                modulation[i] = (float) sines[i];
+        }
+
+        startChunk (modulation, start, n, writeIndex, length);
 
         if constexpr (channelByChannel)
         {
@@ -147,7 +158,7 @@ void BreadProcessor::process (juce::AudioBuffer<float>& block, BreadState& state
     const auto numChannels = std::min (block.getNumChannels(), 2);
     const auto values = blockValuesFor (k1, k2, sampleRate);
     auto* const* channels = block.getArrayOfWritePointers();
-    const auto nothingShared = [] (const ChunkValues&, int, int, int) {};
+    const auto nothingShared = [] (const ChunkValues&, int, int, int, int) {};
 
     switch (kind)
     {
@@ -176,16 +187,35 @@ void BreadProcessor::process (juce::AudioBuffer<float>& block, BreadState& state
             const auto u = values.driveGain;
             const auto b = values.driveOffset;
             const auto g = values.driveSmoothing;
-            const auto offsetShape = std::tanh (b * u);
+            // The offset's tanh goes through the same kernel as the samples', so that it cancels a
+            // silent sample's exactly.
+            auto offsetShape = b * u;
+            VectorMath::tanhInPlace (&offsetShape, 1);
+            std::array<ChunkValues, 2> shapedInput {};
 
-            runFrame<false, false> (channels, numChannels, numSamples, state, values, k3, nothingShared,
-                                    [&] (int channel, float x, int, int)
-                                    {
-                                        const auto shaped = (std::tanh ((x + b) * u) - offsetShape) / u;
-                                        auto& smoothed = memory[(size_t) channel];
-                                        smoothed += g * (shaped - smoothed);
-                                        return smoothed;
-                                    });
+            // A chunk's tanh values depend only on its input, so they are all taken first.
+            runFrame<false, false> (
+                channels, numChannels, numSamples, state, values, k3,
+                [&] (const ChunkValues&, int start, int n, int, int)
+                {
+                    for (int channel = 0; channel < numChannels; ++channel)
+                    {
+                        auto& shaped = shapedInput[(size_t) channel];
+                        const auto* const samples = channels[channel] + start;
+
+                        for (size_t i = 0; i < (size_t) n; ++i)
+                            shaped[i] = (samples[i] + b) * u;
+
+                        VectorMath::tanhInPlace (shaped.data(), n);
+                    }
+                },
+                [&] (int channel, float, int i, int)
+                {
+                    const auto shaped = (shapedInput[(size_t) channel][(size_t) i] - offsetShape) / u;
+                    auto& smoothed = memory[(size_t) channel];
+                    smoothed += g * (shaped - smoothed);
+                    return smoothed;
+                });
 
             state.driveMemory = memory;
             break;
@@ -202,7 +232,7 @@ void BreadProcessor::process (juce::AudioBuffer<float>& block, BreadState& state
             // before writing, so the delay counts back from the sample about to be written.
             runFrame<true, true> (
                 channels, numChannels, numSamples, state, values, k3,
-                [&] (const ChunkValues& modulation, int n, int writeIndex, int length)
+                [&] (const ChunkValues& modulation, int, int n, int writeIndex, int length)
                 {
                     for (int i = 0; i < n; ++i)
                     {
@@ -233,7 +263,7 @@ void BreadProcessor::process (juce::AudioBuffer<float>& block, BreadState& state
             // Both channels read at the same position, so it is wrapped once per sample.
             runFrame<false, true> (
                 channels, numChannels, numSamples, state, values, k3,
-                [&] (const ChunkValues&, int n, int writeIndex, int length)
+                [&] (const ChunkValues&, int, int n, int writeIndex, int length)
                 {
                     for (int i = 0; i < n; ++i)
                     {

@@ -3,6 +3,7 @@
 #include "dsp/ChunkFrames.h"
 #include "dsp/EffectKinds.h"
 #include "dsp/LayerCommon.h"
+#include "dsp/VectorMath.h"
 
 #include <algorithm>
 #include <cmath>
@@ -17,8 +18,8 @@ constexpr double twoPi = juce::MathConstants<double>::twoPi;
 // (read positions, weights) and whose `wet` gives one channel's wet value, reading and writing
 // the slot's lines.
 //
-// The block is taken in chunks: first the LFO over the chunk (the sine calls), then each
-// channel through it with no call in the loop. The channels share nothing but those per-sample
+// The block is taken in chunks: first the LFO over the chunk (its sines all at once, through
+// the vector kernels), then each channel through it with no call in the loop. The channels share nothing but those per-sample
 // values, so visiting them channel by channel gives the same result as sample by sample; which
 // order a kind uses is a matter of speed (its `visit`): a kind that runs a channel or the whole
 // chunk at once can split its work into loops that vectorise and let its two channels'
@@ -41,6 +42,26 @@ struct DelayFrame
     double phaseIncrement; // LFO cycles per sample
 };
 
+// The LFO values v = 0.5 + 0.5 sin (2 pi phase) of a chunk's samples, rounded to float; returns
+// the phase after the chunk.
+double lfoOfChunk (ChunkValues& lfo, int n, double phase, double increment) noexcept
+{
+    std::array<double, kChunkLength> sines;
+
+    for (size_t i = 0; i < (size_t) n; ++i)
+    {
+        sines[i] = twoPi * phase;
+        phase = advancePhase (phase, increment);
+    }
+
+    VectorMath::sinInPlace (sines.data(), n);
+
+    for (size_t i = 0; i < (size_t) n; ++i)
+        lfo[i] = (float) (0.5 + 0.5 * sines[i]);
+
+    return phase;
+}
+
 template <bool usesLfo, typename Kind>
 void runDelayLineFrame (const DelayFrame& frame, EffectSlot& slot, Kind& kind) noexcept
 {
@@ -53,23 +74,13 @@ void runDelayLineFrame (const DelayFrame& frame, EffectSlot& slot, Kind& kind) n
     {
         const auto n = std::min (kChunkLength, frame.numSamples - start);
 
-        for (int i = 0; i < n; ++i)
-        {
-            // Delay and lo-fi never look at the LFO, so its sine is only taken where it is
-            // used; the phase advances either way.
-            if constexpr (usesLfo)
-            {
-                const auto v = (float) (0.5 + 0.5 * std::sin (twoPi * phase));
-                lfo[(size_t) i] = v;
-
-                // Work that depends only on this sample's LFO value runs here, where its latency
-                // hides behind the next sine call's instead of forming a chain of its own.
-                if constexpr (Kind::usesSineLoop)
-                    kind.alongsideSine ((size_t) i, v);
-            }
-
-            phase = advancePhase (phase, frame.phaseIncrement);
-        }
+        // Delay and lo-fi never look at the LFO, so its sine is only taken where it is used;
+        // the phase advances either way.
+        if constexpr (usesLfo)
+            phase = lfoOfChunk (lfo, n, phase, frame.phaseIncrement);
+        else
+            for (int i = 0; i < n; ++i)
+                phase = advancePhase (phase, frame.phaseIncrement);
 
         kind.startChunk (lfo, n, writeIndex, length);
 
@@ -105,9 +116,9 @@ void runDelayLineFrame (const DelayFrame& frame, EffectSlot& slot, Kind& kind) n
 
 // The same frame for a kind whose chunks end in a recursion (a one-pole filter) and whose reads
 // never reach a sample written in the same chunk. A chunk's reads come first (`readChunk`); its
-// recursion then runs one step per sample inside the next chunk's sine loop (`filterStep`),
-// where the sine calls' latency and the recursion's overlap instead of following each other;
-// `finishChunk` takes any steps left, mixes and writes. Each chunk still reads after the one
+// recursion then runs one step per sample inside the loop that rounds the next chunk's LFO
+// values (`filterStep`), where the two overlap instead of following each other; `finishChunk`
+// takes any steps left, mixes and writes. Each chunk still reads after the one
 // before has written and writes after its own reads, so every sample sees what the plain order
 // gives.
 template <typename Kind>
@@ -117,6 +128,7 @@ void runOverlappedFrame (const DelayFrame& frame, EffectSlot& slot, Kind& kind) 
     auto phase = slot.lfoPhase;
     auto writeIndex = slot.writeIndex;
     ChunkValues lfo {};
+    std::array<double, kChunkLength> sines {};
     int pendingStart = 0, pendingLength = 0;
 
     for (int start = 0; start < frame.numSamples; start += kChunkLength)
@@ -124,10 +136,17 @@ void runOverlappedFrame (const DelayFrame& frame, EffectSlot& slot, Kind& kind) 
         const auto n = std::min (kChunkLength, frame.numSamples - start);
         const auto overlapped = std::min (n, pendingLength);
 
+        for (size_t i = 0; i < (size_t) n; ++i)
+        {
+            sines[i] = twoPi * phase;
+            phase = advancePhase (phase, frame.phaseIncrement);
+        }
+
+        VectorMath::sinInPlace (sines.data(), n);
+
         for (int i = 0; i < n; ++i)
         {
-            lfo[(size_t) i] = (float) (0.5 + 0.5 * std::sin (twoPi * phase));
-            phase = advancePhase (phase, frame.phaseIncrement);
+            lfo[(size_t) i] = (float) (0.5 + 0.5 * sines[(size_t) i]);
 
             if (i < overlapped)
                 kind.filterStep ((size_t) i);
@@ -191,12 +210,11 @@ void mixAndFeedBack (float* samples, const ChunkValues& values, float feedback, 
 
 // Two heads swept in opposite directions by the LFO, cross-faded with square-root weights.
 // Both channels read at the same positions, so the heads' read points and weights are found
-// once per sample (the weights in the sine loop); the chunk then interpolates and weighs both
+// once per sample; the chunk then interpolates and weighs both
 // channels in one loop, and mixes and writes each channel.
 struct Granular
 {
     static constexpr Visit visit = Visit::wholeChunk;
-    static constexpr bool usesSineLoop = true;
 
     std::array<DelayLine, 2>& lines;
     float fs;
@@ -219,16 +237,21 @@ struct Granular
                                            ((double) spreadMs * 1.37 + baseMs) * fs / 1000.0, length);
     }
 
-    // The weights need only the LFO value; their square roots run between the sine calls.
-    void alongsideSine (size_t i, float v) noexcept
-    {
-        gainA[i] = std::sqrt (v);
-        gainB[i] = std::sqrt (1.0f - v);
-        normaliser[i] = std::max (gainA[i] + gainB[i], 0.001f);
-    }
-
     void startChunk (const ChunkValues& lfo, int n, int firstWriteIndex, int length) noexcept
     {
+        // The weights: square roots of v and 1 - v, a chunk's at once.
+        for (size_t i = 0; i < (size_t) n; ++i)
+        {
+            gainA[i] = lfo[i];
+            gainB[i] = 1.0f - lfo[i];
+        }
+
+        VectorMath::sqrtInPlace (gainA.data(), n);
+        VectorMath::sqrtInPlace (gainB.data(), n);
+
+        for (size_t i = 0; i < (size_t) n; ++i)
+            normaliser[i] = std::max (gainA[i] + gainB[i], 0.001f);
+
         writeIndex = { firstWriteIndex, length };
         const auto& line = lines[0]; // both lines have the same length
         ChunkValues positionA, positionB;
@@ -313,7 +336,6 @@ struct Granular
 struct Delay
 {
     static constexpr Visit visit = Visit::channelByChannel;
-    static constexpr bool usesSineLoop = false;
 
     std::array<DelayLine, 2>& lines;
     std::array<float, 2> delaySamples;
@@ -346,7 +368,6 @@ struct Delay
 struct LoFi
 {
     static constexpr Visit visit = Visit::sampleBySample;
-    static constexpr bool usesSineLoop = false;
 
     std::array<float, 2>& heldSample;
     std::array<int, 2>& holdCountdown;
@@ -382,7 +403,6 @@ struct LoFi
 struct Smear
 {
     static constexpr Visit visit = Visit::wholeChunk;
-    static constexpr bool usesSineLoop = false;
 
     std::array<DelayLine, 2>& lines;
     std::array<float, 2> smearState; // a copy, kept in registers; stored back after the block

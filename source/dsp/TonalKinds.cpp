@@ -3,6 +3,7 @@
 #include "dsp/ChunkFrames.h"
 #include "dsp/EffectKinds.h"
 #include "dsp/LayerCommon.h"
+#include "dsp/VectorMath.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,13 +15,16 @@ constexpr double pi = juce::MathConstants<double>::pi;
 
 //==============================================================================
 // Tonal kinds: one oscillator phase and one resonator write position per slot, both advanced
-// on every sample; `wet` gets the channel's oscillator angle (channel 1 may run ahead).
+// on every sample; the oscillator kinds take the sine of the channel's oscillator angle
+// (channel 1 may run ahead).
 //
 // As with the delay-line kinds, the block is taken in chunks: first the phases and write
 // positions of the chunk (with the phase's floor call), then each channel through it. The
 // channels share nothing but those per-sample values (each has its own one-pole state and comb
-// line), so channel by channel gives the same result as sample by sample, with fewer values to
-// keep across the maths calls in the channel loop.
+// line), so channel by channel gives the same result as sample by sample. Within a channel's
+// chunk, every maths call whose argument does not depend on an earlier output (the oscillator's
+// sine, the ring mod's tanh, the wavefold's sine and arcsine) is made for the whole chunk at once
+// through the vector kernels (`startChannel`); `wet` then runs what is left sample by sample.
 
 struct TonalFrame
 {
@@ -43,13 +47,15 @@ inline double wrapPhase (double advanced) noexcept
     return advanced - std::floor (advanced);
 }
 
+using ChunkSines = std::array<double, kChunkLength>;
+
 template <bool usesOscillator, typename Kind>
 void runTonalFrame (const TonalFrame& frame, EffectSlot& slot, Kind& kind) noexcept
 {
     const auto length = (uint64_t) slot.resonatorLine[0].getLength();
     auto phase = slot.tonalPhase;
     auto index = slot.tonalIndex;
-    std::array<double, kChunkLength> phases {};
+    ChunkSines phases {}, sines {};
 
     for (int start = 0; start < frame.numSamples; start += kChunkLength)
     {
@@ -68,17 +74,23 @@ void runTonalFrame (const TonalFrame& frame, EffectSlot& slot, Kind& kind) noexc
         for (int channel = 0; channel < frame.numChannels; ++channel)
         {
             auto* const samples = frame.channels[channel] + start;
-            const auto offset = frame.channelOffset[(size_t) channel];
+
+            if constexpr (usesOscillator)
+            {
+                const auto offset = frame.channelOffset[(size_t) channel];
+
+                for (size_t i = 0; i < (size_t) n; ++i)
+                    sines[i] = twoPi * (phases[i] + offset);
+
+                VectorMath::sinInPlace (sines.data(), n);
+            }
+
+            kind.startChannel (channel, samples, n, sines);
 
             for (int i = 0; i < n; ++i)
             {
-                double angle = 0.0;
-
-                if constexpr (usesOscillator)
-                    angle = twoPi * (phases[(size_t) i] + offset);
-
                 const auto x = samples[i];
-                const auto e = kind.wet (channel, i, x, angle);
+                const auto e = kind.wet (channel, i, x);
                 samples[i] = mixLayer (x, e, frame.amount);
             }
         }
@@ -92,13 +104,25 @@ void runTonalFrame (const TonalFrame& frame, EffectSlot& slot, Kind& kind) noexc
 struct RingMod
 {
     float shape;
+    ChunkValues sine {}, shaped {};
 
     void startChunk (uint64_t, int, uint64_t) noexcept {}
 
-    float wet (int, int, float x, double angle) const noexcept
+    void startChannel (int, const float*, int n, const ChunkSines& sines) noexcept
     {
-        const auto s = (float) std::sin (angle);
-        const auto carrier = s + shape * (std::tanh (5.0f * s) - s);
+        for (size_t i = 0; i < (size_t) n; ++i)
+        {
+            sine[i] = (float) sines[i];
+            shaped[i] = 5.0f * sine[i];
+        }
+
+        VectorMath::tanhInPlace (shaped.data(), n);
+    }
+
+    float wet (int, int i, float x) const noexcept
+    {
+        const auto s = sine[(size_t) i];
+        const auto carrier = s + shape * (shaped[(size_t) i] - s);
         return carrier * x;
     }
 };
@@ -109,12 +133,31 @@ struct Wavefold
 {
     std::array<float, 2> toneState; // a copy, kept in registers; stored back after the block
     float drive, bias, biasFold, coefficient;
+    ChunkValues fold {};
+
+    // asin (sin (u)) through the same kernels as the samples' folds, so that the bias's fold
+    // cancels a silent sample's exactly.
+    static float foldOf (float u) noexcept
+    {
+        VectorMath::sinInPlace (&u, 1);
+        VectorMath::asinInPlace (&u, 1);
+        return u;
+    }
 
     void startChunk (uint64_t, int, uint64_t) noexcept {}
 
-    float wet (int channel, int, float x, double) noexcept
+    void startChannel (int, const float* samples, int n, const ChunkSines&) noexcept
     {
-        const auto difference = std::asin (std::sin (drive * x + bias)) - biasFold;
+        for (size_t i = 0; i < (size_t) n; ++i)
+            fold[i] = drive * samples[i] + bias;
+
+        VectorMath::sinInPlace (fold.data(), n);
+        VectorMath::asinInPlace (fold.data(), n);
+    }
+
+    float wet (int channel, int i, float) noexcept
+    {
+        const auto difference = fold[(size_t) i] - biasFold;
         const auto folded = (float) ((double) difference / pi);
         auto& state = toneState[(size_t) channel];
         state += coefficient * (folded - state);
@@ -149,7 +192,9 @@ struct Resonator
         }
     }
 
-    float wet (int channel, int i, float x, double) noexcept
+    void startChannel (int, const float*, int, const ChunkSines&) noexcept {}
+
+    float wet (int channel, int i, float x) noexcept
     {
         auto& line = lines[(size_t) channel];
         auto& state = toneState[(size_t) channel];
@@ -164,13 +209,19 @@ struct Resonator
 struct Orbit
 {
     float depth;
+    ChunkValues swing {};
 
     void startChunk (uint64_t, int, uint64_t) noexcept {}
 
-    float wet (int, int, float x, double angle) const noexcept
+    void startChannel (int, const float*, int n, const ChunkSines& sines) noexcept
     {
-        const auto swing = (float) (0.5 + 0.5 * std::sin (angle));
-        const auto gain = (1.0f - depth) + depth * swing;
+        for (size_t i = 0; i < (size_t) n; ++i)
+            swing[i] = (float) (0.5 + 0.5 * sines[i]);
+    }
+
+    float wet (int, int i, float x) const noexcept
+    {
+        const auto gain = (1.0f - depth) + depth * swing[(size_t) i];
         return gain * x;
     }
 };
@@ -219,7 +270,7 @@ void effectkinds::processTonalKind (juce::AudioBuffer<float>& block, EffectSlot&
             Wavefold wavefold { slot.toneState,
                                 1.0f + 15.0f * k1,
                                 bias,
-                                std::asin (std::sin (bias)),
+                                Wavefold::foldOf (bias),
                                 (float) (1.0 - std::exp (-1130.9733552923256 * std::pow (80.0, (double) k3) / sampleRate)) };
             runTonalFrame<false> (frame, slot, wavefold);
             slot.toneState = wavefold.toneState;

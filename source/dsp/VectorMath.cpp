@@ -6,51 +6,53 @@
 
 namespace VectorMath
 {
-namespace Kernels
-{
-    void tanhInPlaceSse2 (float* values, int count) noexcept;
-    void tanhInPlaceAvx2 (float* values, int count) noexcept;
-    void tanhInPlaceAvx512 (float* values, int count) noexcept;
-} // namespace Kernels
-
 namespace
 {
-    void tanhInPlaceScalar (float* values, int count) noexcept
+    template <typename T, T (*function) (T)>
+    void scalarInPlace (T* values, int count) noexcept
     {
         for (int i = 0; i < count; ++i)
-            values[i] = std::tanh (values[i]);
+            values[i] = function (values[i]);
     }
 
-    struct Dispatch
-    {
-        void (*tanhInPlace) (float*, int) noexcept;
-        const char* name;
-    };
+    float scalarTanh (float x) { return std::tanh (x); }
+    float scalarSin (float x) { return std::sin (x); }
+    float scalarAsin (float x) { return std::asin (x); }
+    float scalarSqrt (float x) { return std::sqrt (x); }
+    double scalarSinDouble (double x) { return std::sin (x); }
 
     // Asks the processor once which instruction sets it has (cpuid, and the operating system's
     // support for the wider registers).
-    Dispatch chooseVectorKernels() noexcept
+    const Functions& chooseVectorKernels() noexcept
     {
         const auto available = xsimd::available_architectures();
 
         if (available.avx512f)
-            return { Kernels::tanhInPlaceAvx512, "avx512" };
+            return Kernels::avx512();
 
         if (available.avx2)
-            return { Kernels::tanhInPlaceAvx2, "avx2" };
+            return Kernels::avx2();
 
-        return { Kernels::tanhInPlaceSse2, "sse2" };
+        return Kernels::sse2();
     }
 
-    const Dispatch vectorKernels = chooseVectorKernels();
-    const Dispatch scalarFunctions { tanhInPlaceScalar, "scalar" };
-    const Dispatch* current = &vectorKernels;
+    const Functions& vectorKernels = chooseVectorKernels();
+    const Functions* current = &vectorKernels;
 } // namespace
 
-void tanhInPlace (float* values, int count) noexcept
+const Functions& Kernels::scalar() noexcept
 {
-    current->tanhInPlace (values, count);
+    static constexpr Functions functions { scalarInPlace<float, scalarTanh>, scalarInPlace<float, scalarSin>,
+                                           scalarInPlace<float, scalarAsin>, scalarInPlace<float, scalarSqrt>,
+                                           scalarInPlace<double, scalarSinDouble>, "scalar" };
+    return functions;
 }
+
+void tanhInPlace (float* values, int count) noexcept { current->tanhFloat (values, count); }
+void sinInPlace (float* values, int count) noexcept { current->sinFloat (values, count); }
+void asinInPlace (float* values, int count) noexcept { current->asinFloat (values, count); }
+void sqrtInPlace (float* values, int count) noexcept { current->sqrtFloat (values, count); }
+void sinInPlace (double* values, int count) noexcept { current->sinDouble (values, count); }
 
 const char* instructionSet() noexcept
 {
@@ -59,6 +61,6 @@ const char* instructionSet() noexcept
 
 void useScalarPath (bool scalar) noexcept
 {
-    current = scalar ? &scalarFunctions : &vectorKernels;
+    current = scalar ? &Kernels::scalar() : &vectorKernels;
 }
 } // namespace VectorMath

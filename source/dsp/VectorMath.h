@@ -3,19 +3,46 @@
 // Maths functions applied to a run of values at once, in the widest vector instructions the
 // processor offers (AVX-512, AVX2, or SSE2 on any x86-64 processor). The choice is made once,
 // when the program starts; each call then goes straight to the chosen kernel. Results differ
-// from the platform's scalar functions by the vector library's accuracy (a few units in the
-// last place at most).
+// from the platform's scalar functions by the vector library's accuracy (a unit or two in the
+// last place at most); the square root is exact either way.
+//
+// Every function takes values[i] for i in [0, count) and replaces each with its result. Runs
+// of any length work; the layers pass a chunk (up to 64 values) at a time.
 
 namespace VectorMath
 {
-// values[i] = tanh (values[i]) for i in [0, count).
 void tanhInPlace (float* values, int count) noexcept;
+void sinInPlace (float* values, int count) noexcept;
+void asinInPlace (float* values, int count) noexcept;
+void sqrtInPlace (float* values, int count) noexcept;
+void sinInPlace (double* values, int count) noexcept;
 
 // The instruction set the kernels use: "avx512", "avx2", "sse2", or "scalar" when the scalar
 // path is selected.
 const char* instructionSet() noexcept;
 
-// Selects the platform's scalar functions instead of the vector kernels, so that a benchmark can
-// compare both in one run. Not for use while audio is processed.
+// Selects the platform's scalar functions instead of the vector kernels, so that a benchmark
+// or a test can compare both in one run. Not for use while audio is processed.
 void useScalarPath (bool scalar) noexcept;
+
+// One set of kernels, all for the same instruction set.
+struct Functions
+{
+    void (*tanhFloat) (float*, int) noexcept;
+    void (*sinFloat) (float*, int) noexcept;
+    void (*asinFloat) (float*, int) noexcept;
+    void (*sqrtFloat) (float*, int) noexcept;
+    void (*sinDouble) (double*, int) noexcept;
+    const char* name;
+};
+
+// Each instruction set's kernels, whether or not this processor can run them (for tests that
+// compare them with each other), and the platform's scalar functions.
+namespace Kernels
+{
+    const Functions& sse2() noexcept;
+    const Functions& avx2() noexcept;
+    const Functions& avx512() noexcept;
+    const Functions& scalar() noexcept;
+} // namespace Kernels
 } // namespace VectorMath

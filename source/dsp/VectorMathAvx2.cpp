@@ -3,8 +3,9 @@
 
 namespace VectorMath::Kernels
 {
-void tanhInPlaceAvx2 (float* values, int count) noexcept
+const Functions& avx2() noexcept
 {
-    tanhInPlace<xsimd::avx2> (values, count);
+    static constexpr auto functions = For<xsimd::avx2>::functions ("avx2");
+    return functions;
 }
 } // namespace VectorMath::Kernels

@@ -3,8 +3,9 @@
 
 namespace VectorMath::Kernels
 {
-void tanhInPlaceAvx512 (float* values, int count) noexcept
+const Functions& avx512() noexcept
 {
-    tanhInPlace<xsimd::avx512f> (values, count);
+    static constexpr auto functions = For<xsimd::avx512f>::functions ("avx512");
+    return functions;
 }
 } // namespace VectorMath::Kernels

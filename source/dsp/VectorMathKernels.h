@@ -3,34 +3,76 @@
 // The vector kernels, written once for any instruction set. Each VectorMath*.cpp file compiles
 // them for one instruction set, with that set's compiler flags; nothing else may include this.
 
+#include "dsp/VectorMath.h"
+
 #include <xsimd/xsimd.hpp>
 
 #include <cstddef>
 
 namespace VectorMath::Kernels
 {
-template <typename Arch>
-void tanhInPlace (float* values, int count) noexcept
+// values[i] = function (values[i]) in batches of the set's width. The tail goes through a full
+// batch too, so that every value sees the same operations wherever it sits in the run.
+template <typename Arch, typename T, typename Function>
+inline void applyInPlace (T* values, int count, Function function) noexcept
 {
-    using Batch = xsimd::batch<float, Arch>;
+    using Batch = xsimd::batch<T, Arch>;
     constexpr int width = (int) Batch::size;
     int i = 0;
 
     for (; i + width <= count; i += width)
-        xsimd::tanh (Batch::load_unaligned (values + i)).store_unaligned (values + i);
+        function (Batch::load_unaligned (values + i)).store_unaligned (values + i);
 
     if (i < count)
     {
-        // The tail goes through a full batch so that every value sees the same function.
-        alignas (64) float tail[Batch::size] {};
+        alignas (64) T tail[Batch::size] {};
 
         for (int k = 0; i + k < count; ++k)
             tail[(std::size_t) k] = values[i + k];
 
-        xsimd::tanh (Batch::load_aligned (tail)).store_aligned (tail);
+        function (Batch::load_aligned (tail)).store_aligned (tail);
 
         for (int k = 0; i + k < count; ++k)
             values[i + k] = tail[(std::size_t) k];
     }
 }
+
+template <typename Arch>
+struct For
+{
+    static void tanhFloat (float* values, int count) noexcept
+    {
+        applyInPlace<Arch> (values, count, [] (auto x)
+                            { return xsimd::tanh (x); });
+    }
+
+    static void sinFloat (float* values, int count) noexcept
+    {
+        applyInPlace<Arch> (values, count, [] (auto x)
+                            { return xsimd::sin (x); });
+    }
+
+    static void asinFloat (float* values, int count) noexcept
+    {
+        applyInPlace<Arch> (values, count, [] (auto x)
+                            { return xsimd::asin (x); });
+    }
+
+    static void sqrtFloat (float* values, int count) noexcept
+    {
+        applyInPlace<Arch> (values, count, [] (auto x)
+                            { return xsimd::sqrt (x); });
+    }
+
+    static void sinDouble (double* values, int count) noexcept
+    {
+        applyInPlace<Arch> (values, count, [] (auto x)
+                            { return xsimd::sin (x); });
+    }
+
+    static constexpr Functions functions (const char* name) noexcept
+    {
+        return { tanhFloat, sinFloat, asinFloat, sqrtFloat, sinDouble, name };
+    }
+};
 } // namespace VectorMath::Kernels

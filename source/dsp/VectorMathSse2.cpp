@@ -3,8 +3,9 @@
 
 namespace VectorMath::Kernels
 {
-void tanhInPlaceSse2 (float* values, int count) noexcept
+const Functions& sse2() noexcept
 {
-    tanhInPlace<xsimd::sse2> (values, count);
+    static constexpr auto functions = For<xsimd::sse2>::functions ("sse2");
+    return functions;
 }
 } // namespace VectorMath::Kernels

@@ -176,10 +176,13 @@ TEST_P (EveryBreadKind, EmptyBlockChangesNothing)
 
 // The formulas rendered per sample, in one pass, against the processor in odd-sized blocks at
 // three rates: catches a changed operation order or precision, a per-block value computed
-// differently, and state dropped or doubled at a block boundary.
+// differently, and state dropped or doubled at a block boundary. To the last bit on the
+// platform's scalar maths; within the vector maths' accuracy on the vector kernels (where a
+// last-bit change in the chorus oscillator may move its read by one float step).
 TEST_P (EveryBreadKind, MatchesThePerSampleFormulasAtEveryRateAndBlockSize)
 {
     const auto kind = GetParam();
+    const auto exceptionSize = kind == chorusBread ? 4.0e-4f : 0.0f;
 
     struct Knobs
     {
@@ -192,17 +195,23 @@ TEST_P (EveryBreadKind, MatchesThePerSampleFormulasAtEveryRateAndBlockSize)
         {
             const auto input = makeTestSignal (2, 40000, sampleRate, 1.6f);
 
-            auto state = preparedState (sampleRate);
-            auto actual = input;
-            processInBlocks (actual, { 1, 37, 512, 129, 1000 }, [&] (juce::AudioBuffer<float>& piece)
-                             { runBread (piece, state, kind, knobs.k1, knobs.k2, knobs.k3, sampleRate); });
-
             reference::Bread model (sampleRate);
             auto expected = input;
             model.run (expected, kind, knobs.k1, knobs.k2, knobs.k3, sampleRate);
 
-            EXPECT_TRUE (samplesMatch (actual, expected, reference::kTolerance))
-                << breadName (kind) << " at " << sampleRate << " Hz, knobs " << knobs.k1 << ", " << knobs.k2 << ", " << knobs.k3;
+            for (const auto scalar : { true, false })
+            {
+                const ScopedMathsPath path (scalar);
+                auto state = preparedState (sampleRate);
+                auto actual = input;
+                processInBlocks (actual, { 1, 37, 512, 129, 1000 }, [&] (juce::AudioBuffer<float>& piece)
+                                 { runBread (piece, state, kind, knobs.k1, knobs.k2, knobs.k3, sampleRate); });
+
+                EXPECT_TRUE (scalar ? samplesMatch (actual, expected, reference::kTolerance)
+                                    : withinVectorAccuracy (actual, expected, exceptionSize))
+                    << breadName (kind) << " at " << sampleRate << " Hz, knobs " << knobs.k1 << ", " << knobs.k2 << ", "
+                    << knobs.k3 << ", " << VectorMath::instructionSet();
+            }
         }
     }
 }

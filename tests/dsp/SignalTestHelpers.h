@@ -1,10 +1,12 @@
 #pragma once
 
 #include "dsp/EffectEngine.h"
+#include "dsp/VectorMath.h"
 
 #include <gtest/gtest.h>
 #include <juce_audio_basics/juce_audio_basics.h>
 
+#include <algorithm>
 #include <cmath>
 #include <initializer_list>
 #include <memory>
@@ -139,6 +141,59 @@ inline testing::AssertionResult samplesMatch (const juce::AudioBuffer<float>& ac
                                        << ", expected " << expected.getSample (firstChannel, firstSample)
                                        << "); max difference " << maxDifference;
 }
+
+// How close the engine's vector maths must keep a rendering to the same rendering with the
+// platform's scalar functions (or the per-sample reference formulas): within 1e-5 everywhere,
+// except that a last-bit change upstream may move a delay-line read by one float step or a
+// lo-fi sample by one quantisation step. Such samples may differ by up to `exceptionSize` (0:
+// none allowed) and must stay rarer than one in ten thousand.
+inline testing::AssertionResult withinVectorAccuracy (const juce::AudioBuffer<float>& actual,
+                                                      const juce::AudioBuffer<float>& expected,
+                                                      float exceptionSize)
+{
+    constexpr float tolerance = 1.0e-5f;
+
+    if (actual.getNumChannels() != expected.getNumChannels() || actual.getNumSamples() != expected.getNumSamples())
+        return testing::AssertionFailure() << "shapes differ";
+
+    int exceptions = 0, total = 0;
+    double largest = 0.0;
+
+    for (int channel = 0; channel < actual.getNumChannels(); ++channel)
+        for (int i = 0; i < actual.getNumSamples(); ++i)
+        {
+            const auto difference = std::abs ((double) actual.getSample (channel, i) - (double) expected.getSample (channel, i));
+            ++total;
+
+            if (! (difference <= tolerance))
+            {
+                if (! (difference <= exceptionSize))
+                    return testing::AssertionFailure() << "channel " << channel << " sample " << i << " differs by "
+                                                       << difference << ", more than " << std::max (tolerance, exceptionSize);
+
+                ++exceptions;
+            }
+
+            largest = std::max (largest, difference);
+        }
+
+    if ((double) exceptions * 10000.0 >= (double) total && exceptions > 0)
+        return testing::AssertionFailure() << exceptions << " of " << total << " samples differ by more than " << tolerance;
+
+    return testing::AssertionSuccess() << "largest difference " << largest << ", " << exceptions << " of " << total
+                                       << " samples beyond " << tolerance;
+}
+
+// Runs its scope on the platform's scalar maths functions or on the vector kernels, and goes
+// back to the vector kernels at its end.
+struct ScopedMathsPath
+{
+    explicit ScopedMathsPath (bool scalar) noexcept { VectorMath::useScalarPath (scalar); }
+    ~ScopedMathsPath() { VectorMath::useScalarPath (false); }
+
+    ScopedMathsPath (const ScopedMathsPath&) = delete;
+    ScopedMathsPath& operator= (const ScopedMathsPath&) = delete;
+};
 
 inline testing::AssertionResult bitIdentical (const juce::AudioBuffer<float>& actual, const juce::AudioBuffer<float>& expected)
 {

@@ -261,11 +261,13 @@ TEST (GoldenOutput, WholeChainRendersAsRecordedBitForBit)
 
 namespace
 {
-// The vector maths (the toast's tanh, many values at once in the processor's widest
-// instructions) against the platform's scalar functions, one value at a time: every case above,
-// and the same cases at 96 kHz, must stay within 1e-5 of the scalar rendering. A lo-fi quantiser
-// downstream may turn a last-bit difference into one quantisation step; such samples are counted
-// and must stay rarer than one in ten thousand.
+// The vector maths (the layers' and the toast's sines, tanh, arcsines and square roots, a chunk
+// at a time in the processor's widest instructions) against the platform's scalar functions, one
+// value at a time: every case above (44.1 and 48 kHz, odd block sizes), and the same cases at
+// 96 kHz, must stay within 1e-5 of the scalar rendering. A last-bit change in an LFO value may
+// move a granular or smear read near 10^5 samples by one float step, up to about 4e-4 at the
+// output; such samples are counted and must stay rarer than one in ten thousand. (These renders
+// have none, nor any lo-fi quantisation step, which would be larger.)
 TEST (GoldenOutput, VectorMathsStaysWithinItsAccuracyOfTheScalarRendering)
 {
     auto cases = goldenCases();
@@ -276,6 +278,7 @@ TEST (GoldenOutput, VectorMathsStaysWithinItsAccuracyOfTheScalarRendering)
         cases.push_back (c);
     }
 
+    constexpr float tolerance = 1.0e-5f, readStep = 4.0e-4f;
     size_t totalSamples = 0, stepSamples = 0;
     float largestWithinTolerance = 0.0f;
 
@@ -293,15 +296,17 @@ TEST (GoldenOutput, VectorMathsStaysWithinItsAccuracyOfTheScalarRendering)
                 const auto difference = std::abs (vector.output[channel][i] - scalar.output[channel][i]);
                 ++totalSamples;
 
-                if (difference <= 1.0e-5f)
+                if (difference <= tolerance)
                     largestWithinTolerance = std::max (largestWithinTolerance, difference);
                 else
                 {
                     ++stepSamples;
-                    ADD_FAILURE() << "channel " << channel << " sample " << i << " differs by " << difference;
+                    EXPECT_LE (difference, readStep) << "channel " << channel << " sample " << i;
                 }
             }
     }
+
+    EXPECT_LT ((double) stepSamples * 10000.0, (double) totalSamples);
 
     std::printf ("vector maths (%s) against scalar: largest difference %.3g, %zu of %zu samples beyond 1e-5\n",
                  VectorMath::instructionSet(), (double) largestWithinTolerance, stepSamples, totalSamples);
