@@ -1,7 +1,9 @@
 // Speed of every layer kind and of the whole engine, at 48 kHz stereo in 512-sample
-// blocks. Each kind is set beside its floor: a loop of only the maths-library calls that the
-// kind's formulas make per sample, on the same audio, so "ratio" says how much the kind spends
-// beyond what its formulas force. Run build/bench/morsello_bench (see docs/performance.md).
+// blocks, on the vector maths kernels and on the platform's scalar functions (the scalar path)
+// in the same run. Each kind is set beside its floors: a loop of only the maths-library calls
+// that the kind's formulas make per sample, on the same audio, made one at a time with the scalar
+// functions and a chunk at a time with the vector kernels, so "kind / vector floor" says how much
+// the kind spends beyond what its formulas force. Run build/bench/morsello_bench (see docs/performance.md).
 
 #include "dsp/BreadLayer.h"
 #include "dsp/MorselloEngine.h"
@@ -12,6 +14,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -26,6 +29,10 @@ constexpr int kBlockSize = 512;
 constexpr int kNumChannels = 2;
 constexpr int kSourceBlocks = 94; // about one second of source audio, cycled
 constexpr double kTwoPi = juce::MathConstants<double>::twoPi;
+
+// Names of the companions of a case: the same case on the scalar maths path, its floor (the
+// platform's scalar calls) and its vector floor (the same calls through the vector kernels).
+const std::string kScalarSuffix = " (scalar maths)", kFloorSuffix = "/floor", kVectorFloorSuffix = "/vector floor";
 
 // Knob settings: the middle of every knob, wet amount at 1 (a bread in the effect engine gets
 // its k3 from effectEngineRouteFor).
@@ -156,6 +163,113 @@ float runFloor (Floor floor, const juce::AudioBuffer<float>& block, double& phas
     return sum;
 }
 
+// The same calls through the vector kernels, a chunk of 64 samples at a time, as the kinds now
+// make them: the floor of the vector path.
+float runVectorFloor (Floor floor, const juce::AudioBuffer<float>& block, double& phase, double increment) noexcept
+{
+    constexpr int chunk = 64;
+    const auto* const* channels = block.getArrayOfReadPointers();
+    float sum = 0.0f;
+    std::array<double, chunk> phases {}, sines {};
+    std::array<float, chunk> a {}, b {};
+
+    for (int start = 0; start < kBlockSize; start += chunk)
+    {
+        for (size_t i = 0; i < (size_t) chunk; ++i)
+        {
+            phases[i] = phase;
+            phase += increment;
+
+            if (phase >= 1.0)
+                phase -= 1.0;
+        }
+
+        switch (floor)
+        {
+            case Floor::tanhPerChannel:
+            {
+                const auto gain = kKnob1 * 18.0f + 1.0f, offset = (kKnob2 - 0.5f) * 0.12f;
+
+                for (int channel = 0; channel < kNumChannels; ++channel)
+                {
+                    for (size_t i = 0; i < (size_t) chunk; ++i)
+                        a[i] = (channels[channel][start + (int) i] + offset) * gain;
+
+                    VectorMath::tanhInPlace (a.data(), chunk);
+                    sum += a[0] + a[chunk - 1];
+                }
+
+                break;
+            }
+
+            case Floor::sinePerSample:
+            case Floor::sineAndRootsPerSample:
+                for (size_t i = 0; i < (size_t) chunk; ++i)
+                    sines[i] = kTwoPi * phases[i];
+
+                VectorMath::sinInPlace (sines.data(), chunk);
+
+                for (size_t i = 0; i < (size_t) chunk; ++i)
+                {
+                    a[i] = (float) (0.5 + 0.5 * sines[i]);
+                    b[i] = 1.0f - a[i];
+                }
+
+                if (floor == Floor::sineAndRootsPerSample)
+                {
+                    VectorMath::sqrtInPlace (a.data(), chunk);
+                    VectorMath::sqrtInPlace (b.data(), chunk);
+                }
+
+                sum += a[0] + b[chunk - 1];
+                break;
+
+            case Floor::sineAndTanhPerChannel:
+            case Floor::sinePerChannel:
+                for (int channel = 0; channel < kNumChannels; ++channel)
+                {
+                    for (size_t i = 0; i < (size_t) chunk; ++i)
+                        sines[i] = kTwoPi * (phases[i] + 0.5 * kKnob3 * channel);
+
+                    VectorMath::sinInPlace (sines.data(), chunk);
+
+                    for (size_t i = 0; i < (size_t) chunk; ++i)
+                        a[i] = 5.0f * (float) sines[i];
+
+                    if (floor == Floor::sineAndTanhPerChannel)
+                        VectorMath::tanhInPlace (a.data(), chunk);
+
+                    sum += a[0] + a[chunk - 1];
+                }
+
+                break;
+
+            case Floor::sineAndArcsinePerChannel:
+            {
+                const auto drive = 1.0f + 15.0f * kKnob1, bias = 1.5f * (kKnob2 - 0.5f);
+
+                for (int channel = 0; channel < kNumChannels; ++channel)
+                {
+                    for (size_t i = 0; i < (size_t) chunk; ++i)
+                        a[i] = drive * channels[channel][start + (int) i] + bias;
+
+                    VectorMath::sinInPlace (a.data(), chunk);
+                    VectorMath::asinInPlace (a.data(), chunk);
+                    sum += a[0] + a[chunk - 1];
+                }
+
+                break;
+            }
+
+            case Floor::none:
+            default:
+                break;
+        }
+    }
+
+    return sum;
+}
+
 //==============================================================================
 struct LayerCase
 {
@@ -196,9 +310,10 @@ std::vector<LayerCase> layerCases()
     return cases;
 }
 
-void benchmarkLayer (benchmark::State& state, const LayerCase& layer)
+void benchmarkLayer (benchmark::State& state, const LayerCase& layer, bool scalarMaths)
 {
     const juce::ScopedNoDenormals noDenormals;
+    VectorMath::useScalarPath (scalarMaths);
     BlockFeeder feeder;
 
     BreadState bread;
@@ -221,10 +336,11 @@ void benchmarkLayer (benchmark::State& state, const LayerCase& layer)
         benchmark::ClobberMemory();
     }
 
+    VectorMath::useScalarPath (false);
     reportRealTimeFactor (state);
 }
 
-void benchmarkFloor (benchmark::State& state, const LayerCase& layer)
+void benchmarkFloor (benchmark::State& state, const LayerCase& layer, bool vector)
 {
     const juce::ScopedNoDenormals noDenormals;
     BlockFeeder feeder;
@@ -233,7 +349,8 @@ void benchmarkFloor (benchmark::State& state, const LayerCase& layer)
 
     for (auto _ : state)
     {
-        auto sum = runFloor (layer.floor, feeder.next(), phase, increment);
+        auto sum = vector ? runVectorFloor (layer.floor, feeder.next(), phase, increment)
+                          : runFloor (layer.floor, feeder.next(), phase, increment);
         benchmark::DoNotOptimize (sum);
     }
 
@@ -315,7 +432,7 @@ void benchmarkChain (benchmark::State& state, const ChainCase& chain, bool scala
 }
 
 // What the whole chain's formulas force: each layer's floor plus the toast's tanh.
-void benchmarkChainFloor (benchmark::State& state, const ChainCase& chain)
+void benchmarkChainFloor (benchmark::State& state, const ChainCase& chain, bool vector)
 {
     const juce::ScopedNoDenormals noDenormals;
     BlockFeeder feeder;
@@ -328,11 +445,34 @@ void benchmarkChainFloor (benchmark::State& state, const ChainCase& chain)
         float sum = 0.0f;
 
         for (size_t i = 0; i < chain.layers.size(); ++i)
-            sum += runFloor (chain.layers[i].floor, block, phases[i], chain.layers[i].floorRate / kSampleRate);
+        {
+            const auto increment = chain.layers[i].floorRate / kSampleRate;
+            sum += vector ? runVectorFloor (chain.layers[i].floor, block, phases[i], increment)
+                          : runFloor (chain.layers[i].floor, block, phases[i], increment);
+        }
 
-        for (int channel = 0; channel < kNumChannels; ++channel)
-            for (int i = 0; i < kBlockSize; ++i)
-                sum += std::tanh (drive * block.getSample (channel, i)) / drive;
+        if (vector)
+        {
+            std::array<float, kBlockSize> shaped;
+
+            for (int channel = 0; channel < kNumChannels; ++channel)
+            {
+                for (size_t i = 0; i < shaped.size(); ++i)
+                    shaped[i] = drive * block.getSample (channel, (int) i);
+
+                for (int start = 0; start < kBlockSize; start += 64)
+                    VectorMath::tanhInPlace (shaped.data() + start, 64);
+
+                for (size_t i = 0; i < shaped.size(); ++i)
+                    sum += shaped[i] / drive;
+            }
+        }
+        else
+        {
+            for (int channel = 0; channel < kNumChannels; ++channel)
+                for (int i = 0; i < kBlockSize; ++i)
+                    sum += std::tanh (drive * block.getSample (channel, i)) / drive;
+        }
 
         benchmark::DoNotOptimize (sum);
     }
@@ -368,28 +508,51 @@ public:
         }
     }
 
+    // One row per case: the vector path, the scalar path, and both floors.
     void Finalize() override
     {
         ConsoleReporter::Finalize();
 
         const auto blockSeconds = kBlockSize / kSampleRate;
-        std::printf ("\n| case | CPU us per block | real-time factor | floor us | kind / floor |\n|---|---|---|---|---|\n");
+        auto field = [] (const char* format, double value, bool known)
+        {
+            char text[32] = "-";
+
+            if (known)
+                std::snprintf (text, sizeof text, format, value);
+
+            return std::string (text);
+        };
+
+        std::printf ("\n| case | vector us | scalar us | scalar / vector | real-time factor | scalar floor us "
+                     "| vector floor us | kind / vector floor |\n|---|---|---|---|---|---|---|---|\n");
 
         for (const auto& name : order)
         {
-            const auto time = microseconds[name];
-
-            if (name.size() > 6 && name.compare (name.size() - 6, 6, "/floor") == 0)
+            if (endsWith (name, kScalarSuffix) || endsWith (name, kFloorSuffix) || endsWith (name, kVectorFloorSuffix))
                 continue;
 
-            const auto floor = microseconds.find (name + "/floor");
+            const auto time = microseconds[name];
+            const auto scalar = microseconds.find (name + kScalarSuffix);
+            const auto floor = microseconds.find (name + kFloorSuffix);
+            const auto vectorFloor = microseconds.find (name + kVectorFloorSuffix);
+            const auto hasScalar = scalar != microseconds.end();
+            const auto hasFloor = floor != microseconds.end();
+            const auto hasVectorFloor = vectorFloor != microseconds.end();
 
-            if (floor != microseconds.end())
-                std::printf ("| %s | %.2f | %.0f | %.2f | %.2f |\n", name.c_str(), time, blockSeconds / (time * 1.0e-6),
-                             floor->second, time / floor->second);
-            else
-                std::printf ("| %s | %.2f | %.0f | - | - |\n", name.c_str(), time, blockSeconds / (time * 1.0e-6));
+            std::printf ("| %s | %.2f | %s | %s | %.0f | %s | %s | %s |\n", name.c_str(), time,
+                         field ("%.2f", hasScalar ? scalar->second : 0.0, hasScalar).c_str(),
+                         field ("%.2f", hasScalar ? scalar->second / time : 0.0, hasScalar).c_str(),
+                         blockSeconds / (time * 1.0e-6),
+                         field ("%.2f", hasFloor ? floor->second : 0.0, hasFloor).c_str(),
+                         field ("%.2f", hasVectorFloor ? vectorFloor->second : 0.0, hasVectorFloor).c_str(),
+                         field ("%.2f", hasVectorFloor ? time / vectorFloor->second : 0.0, hasVectorFloor).c_str());
         }
+    }
+
+    static bool endsWith (const std::string& name, const std::string& suffix)
+    {
+        return name.size() > suffix.size() && name.compare (name.size() - suffix.size(), suffix.size(), suffix) == 0;
     }
 
 private:
@@ -403,13 +566,21 @@ int main (int argc, char** argv)
     for (const auto& layer : layerCases())
     {
         benchmark::RegisterBenchmark (layer.name.c_str(), [layer] (benchmark::State& state)
-                                      { benchmarkLayer (state, layer); })
+                                      { benchmarkLayer (state, layer, false); })
+            ->Unit (benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark ((layer.name + kScalarSuffix).c_str(), [layer] (benchmark::State& state)
+                                      { benchmarkLayer (state, layer, true); })
             ->Unit (benchmark::kMicrosecond);
 
         if (layer.floor != Floor::none)
-            benchmark::RegisterBenchmark ((layer.name + "/floor").c_str(), [layer] (benchmark::State& state)
-                                          { benchmarkFloor (state, layer); })
+        {
+            benchmark::RegisterBenchmark ((layer.name + kFloorSuffix).c_str(), [layer] (benchmark::State& state)
+                                          { benchmarkFloor (state, layer, false); })
                 ->Unit (benchmark::kMicrosecond);
+            benchmark::RegisterBenchmark ((layer.name + kVectorFloorSuffix).c_str(), [layer] (benchmark::State& state)
+                                          { benchmarkFloor (state, layer, true); })
+                ->Unit (benchmark::kMicrosecond);
+        }
     }
 
     for (const auto& chain : chainCases())
@@ -417,11 +588,14 @@ int main (int argc, char** argv)
         benchmark::RegisterBenchmark (chain.name.c_str(), [chain] (benchmark::State& state)
                                       { benchmarkChain (state, chain, false); })
             ->Unit (benchmark::kMicrosecond);
-        benchmark::RegisterBenchmark ((chain.name + " (scalar maths)").c_str(), [chain] (benchmark::State& state)
+        benchmark::RegisterBenchmark ((chain.name + kScalarSuffix).c_str(), [chain] (benchmark::State& state)
                                       { benchmarkChain (state, chain, true); })
             ->Unit (benchmark::kMicrosecond);
-        benchmark::RegisterBenchmark ((chain.name + "/floor").c_str(), [chain] (benchmark::State& state)
-                                      { benchmarkChainFloor (state, chain); })
+        benchmark::RegisterBenchmark ((chain.name + kFloorSuffix).c_str(), [chain] (benchmark::State& state)
+                                      { benchmarkChainFloor (state, chain, false); })
+            ->Unit (benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark ((chain.name + kVectorFloorSuffix).c_str(), [chain] (benchmark::State& state)
+                                      { benchmarkChainFloor (state, chain, true); })
             ->Unit (benchmark::kMicrosecond);
     }
 

@@ -193,7 +193,8 @@ void BreadProcessor::process (juce::AudioBuffer<float>& block, BreadState& state
             VectorMath::tanhInPlace (&offsetShape, 1);
             std::array<ChunkValues, 2> shapedInput {};
 
-            // A chunk's tanh values depend only on its input, so they are all taken first.
+            // A chunk's shaped values depend only on its input, so they are all taken first; only
+            // the smoothing runs sample by sample.
             runFrame<false, false> (
                 channels, numChannels, numSamples, state, values, k3,
                 [&] (const ChunkValues&, int start, int n, int, int)
@@ -207,11 +208,14 @@ void BreadProcessor::process (juce::AudioBuffer<float>& block, BreadState& state
                             shaped[i] = (samples[i] + b) * u;
 
                         VectorMath::tanhInPlace (shaped.data(), n);
+
+                        for (size_t i = 0; i < (size_t) n; ++i)
+                            shaped[i] = (shaped[i] - offsetShape) / u;
                     }
                 },
                 [&] (int channel, float, int i, int)
                 {
-                    const auto shaped = (shapedInput[(size_t) channel][(size_t) i] - offsetShape) / u;
+                    const auto shaped = shapedInput[(size_t) channel][(size_t) i];
                     auto& smoothed = memory[(size_t) channel];
                     smoothed += g * (shaped - smoothed);
                     return smoothed;

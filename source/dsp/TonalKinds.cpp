@@ -87,12 +87,27 @@ void runTonalFrame (const TonalFrame& frame, EffectSlot& slot, Kind& kind) noexc
 
             kind.startChannel (channel, samples, n, sines);
 
-            for (int i = 0; i < n; ++i)
+            if constexpr (! Kind::bothChannelsPerSample)
             {
-                const auto x = samples[i];
-                const auto e = kind.wet (channel, i, x);
-                samples[i] = mixLayer (x, e, frame.amount);
+                for (int i = 0; i < n; ++i)
+                {
+                    const auto x = samples[i];
+                    const auto e = kind.wet (channel, i, x);
+                    samples[i] = mixLayer (x, e, frame.amount);
+                }
             }
+        }
+
+        // A kind whose channels each run a recursion visits both channels per sample, so that
+        // the two recursions' latencies overlap.
+        if constexpr (Kind::bothChannelsPerSample)
+        {
+            for (int i = 0; i < n; ++i)
+                for (int channel = 0; channel < frame.numChannels; ++channel)
+                {
+                    auto& sample = frame.channels[channel][start + i];
+                    sample = mixLayer (sample, kind.wet (channel, i, sample), frame.amount);
+                }
         }
     }
 
@@ -103,6 +118,8 @@ void runTonalFrame (const TonalFrame& frame, EffectSlot& slot, Kind& kind) noexc
 // The input times a carrier pushed from a sine towards a square by the shape knob.
 struct RingMod
 {
+    static constexpr bool bothChannelsPerSample = false;
+
     float shape;
     ChunkValues sine {}, shaped {};
 
@@ -131,9 +148,11 @@ struct RingMod
 // silence silent, and a one-pole low-pass tames the folded edges.
 struct Wavefold
 {
+    static constexpr bool bothChannelsPerSample = true;
+
     std::array<float, 2> toneState; // a copy, kept in registers; stored back after the block
     float drive, bias, biasFold, coefficient;
-    ChunkValues fold {};
+    std::array<ChunkValues, 2> folded {};
 
     // asin (sin (u)) through the same kernels as the samples' folds, so that the bias's fold
     // cancels a silent sample's exactly.
@@ -146,21 +165,28 @@ struct Wavefold
 
     void startChunk (uint64_t, int, uint64_t) noexcept {}
 
-    void startChannel (int, const float* samples, int n, const ChunkSines&) noexcept
+    // A channel's folds, up to the quotient by pi: everything before the one-pole recursion.
+    void startChannel (int channel, const float* samples, int n, const ChunkSines&) noexcept
     {
+        auto& fold = folded[(size_t) channel];
+
         for (size_t i = 0; i < (size_t) n; ++i)
             fold[i] = drive * samples[i] + bias;
 
         VectorMath::sinInPlace (fold.data(), n);
         VectorMath::asinInPlace (fold.data(), n);
+
+        for (size_t i = 0; i < (size_t) n; ++i)
+        {
+            const auto difference = fold[i] - biasFold;
+            fold[i] = (float) ((double) difference / pi);
+        }
     }
 
     float wet (int channel, int i, float) noexcept
     {
-        const auto difference = fold[(size_t) i] - biasFold;
-        const auto folded = (float) ((double) difference / pi);
         auto& state = toneState[(size_t) channel];
-        state += coefficient * (folded - state);
+        state += coefficient * (folded[(size_t) channel][(size_t) i] - state);
         return state;
     }
 };
@@ -169,6 +195,8 @@ struct Wavefold
 // channels read their lines at the same position, found once per sample.
 struct Resonator
 {
+    static constexpr bool bothChannelsPerSample = false;
+
     std::array<DelayLine, 2>& lines;
     std::array<float, 2> toneState; // a copy, kept in registers; stored back after the block
     double period;                  // samples
@@ -208,6 +236,8 @@ struct Resonator
 // Tremolo; with the stereo knob at 1 the channels move in opposite phase (auto-pan).
 struct Orbit
 {
+    static constexpr bool bothChannelsPerSample = false;
+
     float depth;
     ChunkValues swing {};
 
