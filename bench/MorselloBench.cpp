@@ -480,6 +480,33 @@ void benchmarkChainFloor (benchmark::State& state, const ChainCase& chain, bool 
     reportRealTimeFactor (state);
 }
 
+// The cost of reaching the kernels: a block's worth of tanh values (both channels) in calls of
+// `chunk` values through VectorMath (one indirect call each), against one direct call of the
+// chosen kernel for all of them.
+void benchmarkTanhCalls (benchmark::State& state, int chunk, bool direct)
+{
+    BlockFeeder feeder;
+    std::array<float, kBlockSize * kNumChannels> values;
+
+    for (auto _ : state)
+    {
+        const auto& block = feeder.next();
+
+        for (int channel = 0; channel < kNumChannels; ++channel)
+            std::copy (block.getReadPointer (channel), block.getReadPointer (channel) + kBlockSize,
+                       values.begin() + channel * kBlockSize);
+
+        if (direct)
+            VectorMath::Kernels::avx2().tanhFloat (values.data(), (int) values.size());
+        else
+            for (int start = 0; start < (int) values.size(); start += chunk)
+                VectorMath::tanhInPlace (values.data() + start, chunk);
+
+        benchmark::DoNotOptimize (values.data());
+        benchmark::ClobberMemory();
+    }
+}
+
 //==============================================================================
 // The console output as usual, then one table: each kind beside its floor.
 class SummaryReporter : public benchmark::ConsoleReporter
@@ -598,6 +625,18 @@ int main (int argc, char** argv)
                                       { benchmarkChainFloor (state, chain, true); })
             ->Unit (benchmark::kMicrosecond);
     }
+
+    for (const auto chunk : { 8, 64, 1024 })
+        benchmark::RegisterBenchmark (("calls/tanh of a block in calls of " + std::to_string (chunk)).c_str(),
+                                      [chunk] (benchmark::State& state)
+                                      { benchmarkTanhCalls (state, chunk, false); })
+            ->Unit (benchmark::kMicrosecond);
+
+    if (__builtin_cpu_supports ("avx2"))
+        benchmark::RegisterBenchmark ("calls/tanh of a block in one direct call of the AVX2 kernel",
+                                      [] (benchmark::State& state)
+                                      { benchmarkTanhCalls (state, 0, true); })
+            ->Unit (benchmark::kMicrosecond);
 
     benchmark::Initialize (&argc, argv);
 
