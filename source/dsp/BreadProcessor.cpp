@@ -77,12 +77,17 @@ void runFrame (float* const* channels, int numChannels, int numSamples, BreadSta
     {
         const auto n = std::min (kChunkLength, numSamples - start);
 
-        for (int i = 0; i < n; ++i)
+        // The phase advances on every sample. Without the oscillator, the sample-by-sample
+        // kinds advance it in their own loop, where its latency overlaps their recursions'.
+        if constexpr (usesOscillator || channelByChannel)
         {
-            if constexpr (usesOscillator)
-                sines[(size_t) i] = juce::MathConstants<double>::twoPi * phase;
+            for (int i = 0; i < n; ++i)
+            {
+                if constexpr (usesOscillator)
+                    sines[(size_t) i] = juce::MathConstants<double>::twoPi * phase;
 
-            phase = advancePhase (phase, values.oscillatorIncrement);
+                phase = advancePhase (phase, values.oscillatorIncrement);
+            }
         }
 
         if constexpr (usesOscillator)
@@ -126,6 +131,9 @@ void runFrame (float* const* channels, int numChannels, int numSamples, BreadSta
                     const auto w = wet (channel, x, i - start, index);
                     sample = mixLayer (x, w, mix);
                 }
+
+                if constexpr (! usesOscillator)
+                    phase = advancePhase (phase, values.oscillatorIncrement);
 
                 if (++index == length)
                     index = 0;
