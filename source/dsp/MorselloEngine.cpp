@@ -246,14 +246,27 @@ bool MorselloEngine::finish (juce::AudioBuffer<float>& block) noexcept
         toastRamp.fill (drive.data(), n);
         outputGainRamp.fill (gain.data(), n);
 
-        for (int i = 0; i < n; ++i)
+        // A fade at rest (fully in, nothing pending) stays at 1, and multiplying by 1 changes
+        // no value, so that case skips the fade's serial steps and the loop vectorises.
+        if (! fadingOut && fade == 1.0f)
         {
-            fade = fadingOut ? std::max (fade - fadeOutStep, 0.0f)
-                             : std::min (fade + fadeInStep, 1.0f);
+            for (size_t i = 0; i < (size_t) n; ++i)
+            {
+                drive[i] = drive[i] * 4.5f + 1.0f;
+                peak[i] = 0.0f;
+            }
+        }
+        else
+        {
+            for (int i = 0; i < n; ++i)
+            {
+                fade = fadingOut ? std::max (fade - fadeOutStep, 0.0f)
+                                 : std::min (fade + fadeInStep, 1.0f);
 
-            bite[(size_t) i] *= fade;
-            drive[(size_t) i] = drive[(size_t) i] * 4.5f + 1.0f;
-            peak[(size_t) i] = 0.0f;
+                bite[(size_t) i] *= fade;
+                drive[(size_t) i] = drive[(size_t) i] * 4.5f + 1.0f;
+                peak[(size_t) i] = 0.0f;
+            }
         }
 
         for (int channel = 0; channel < numChannels; ++channel)
