@@ -358,6 +358,102 @@ void benchmarkFloor (benchmark::State& state, const LayerCase& layer, bool vecto
 }
 
 //==============================================================================
+// Silence after a loud passage, against silence from a reset state. A decaying tail (a one-pole
+// memory, a delay line's feedback, the reverb's combs) falls into the subnormal range when
+// nothing flushes it, where every operation on it can cost many times a normal one. The engine
+// runs its blocks with flush-to-zero and denormals-are-zero set (juce::ScopedNoDenormals in
+// MorselloEngine::process); the "unflushed" case runs the same layer without them, to show what
+// that setting saves.
+enum class Silence
+{
+    fromReset,
+    afterTail,
+    afterTailUnflushed
+};
+
+constexpr double kTailDecaySeconds = 60.0; // of silence after the burst, before the timing
+constexpr int kDenormalIterations = 1000;  // blocks timed: about ten seconds of the decayed tail
+
+struct DenormalsScope
+{
+    explicit DenormalsScope (bool flush)
+    {
+        if (flush)
+            noDenormals = std::make_unique<juce::ScopedNoDenormals>();
+    }
+
+    std::unique_ptr<juce::ScopedNoDenormals> noDenormals;
+};
+
+void benchmarkSilence (benchmark::State& state, const LayerCase& layer, Silence silence)
+{
+    const DenormalsScope denormals (silence != Silence::afterTailUnflushed);
+    BlockFeeder feeder;
+    juce::AudioBuffer<float> quiet (kNumChannels, kBlockSize);
+
+    BreadState bread;
+    bread.prepare (kSampleRate);
+    bread.reset();
+    auto slot = std::make_unique<EffectSlot>();
+    slot->prepare (kSampleRate);
+    slot->reset();
+
+    auto run = [&] (juce::AudioBuffer<float>& block)
+    {
+        if (layer.isBread)
+            runBreadLayer (block, bread, *slot, layer.kind, { kKnob1, kKnob2, kAmount }, kSampleRate);
+        else
+            EffectEngine::process (block, *slot, (EffectKind) layer.kind, kKnob1, kKnob2, kKnob3, kAmount, kSampleRate);
+    };
+
+    if (silence != Silence::fromReset)
+    {
+        // A second of the usual audio at three times its level, then the tail left to decay.
+        for (int i = 0; i < kSourceBlocks; ++i)
+        {
+            auto& block = feeder.next();
+            block.applyGain (3.0f);
+            run (block);
+        }
+
+        for (int i = 0; i < (int) (kTailDecaySeconds * kSampleRate / kBlockSize); ++i)
+        {
+            quiet.clear();
+            run (quiet);
+        }
+    }
+
+    // How far the tail has come: the first timed block's output samples that are subnormal,
+    // or not yet zero.
+    quiet.clear();
+    run (quiet);
+    int subnormal = 0, nonZero = 0;
+
+    for (int channel = 0; channel < kNumChannels; ++channel)
+    {
+        for (int i = 0; i < kBlockSize; ++i)
+        {
+            subnormal += std::fpclassify (quiet.getSample (channel, i)) == FP_SUBNORMAL ? 1 : 0;
+            nonZero += quiet.getSample (channel, i) != 0.0f ? 1 : 0;
+        }
+    }
+
+    for (auto _ : state)
+    {
+        quiet.clear();
+        run (quiet);
+        benchmark::DoNotOptimize (quiet.getReadPointer (0));
+        benchmark::ClobberMemory();
+    }
+
+    state.counters["subnormal"] = subnormal;
+    state.counters["nonzero"] = nonZero;
+    reportRealTimeFactor (state);
+}
+
+const char* const kSilenceNames[] { "/silence", "/tail", "/tail unflushed" };
+
+//==============================================================================
 // The whole chain: the engine as the plug-in runs it, on settings it is prepared with.
 struct ChainCase
 {
@@ -532,6 +628,9 @@ public:
 
             if (known == microseconds.end() || time < known->second)
                 microseconds[name] = time;
+
+            if (const auto counter = run.counters.find ("subnormal"); counter != run.counters.end())
+                subnormalOutputs[name] = (int) counter->second.value;
         }
     }
 
@@ -539,7 +638,13 @@ public:
     void Finalize() override
     {
         ConsoleReporter::Finalize();
+        printSpeedTable();
+        printSilenceTable();
+    }
 
+private:
+    void printSpeedTable()
+    {
         const auto blockSeconds = kBlockSize / kSampleRate;
         auto field = [] (const char* format, double value, bool known)
         {
@@ -556,7 +661,8 @@ public:
 
         for (const auto& name : order)
         {
-            if (endsWith (name, kScalarSuffix) || endsWith (name, kFloorSuffix) || endsWith (name, kVectorFloorSuffix))
+            if (endsWith (name, kScalarSuffix) || endsWith (name, kFloorSuffix) || endsWith (name, kVectorFloorSuffix)
+                || name.rfind ("silence/", 0) == 0)
                 continue;
 
             const auto time = microseconds[name];
@@ -582,9 +688,34 @@ public:
         return name.size() > suffix.size() && name.compare (name.size() - suffix.size(), suffix.size(), suffix) == 0;
     }
 
-private:
+    // Each kind's silence after a tail beside its silence from reset.
+    void printSilenceTable()
+    {
+        std::vector<std::string> kinds;
+
+        for (const auto& name : order)
+            if (name.rfind ("silence/", 0) == 0 && name.size() > 8 && name.compare (name.size() - 8, 8, "/silence") == 0)
+                kinds.push_back (name.substr (0, name.size() - 8));
+
+        if (kinds.empty())
+            return;
+
+        std::printf ("\n| kind | silence from reset us | after a tail us | tail / reset | after a tail, unflushed us | unflushed / reset | subnormal outputs, unflushed |\n"
+                     "|---|---|---|---|---|---|---|\n");
+
+        for (const auto& kind : kinds)
+        {
+            const auto reset = microseconds[kind + kSilenceNames[0]];
+            const auto tail = microseconds[kind + kSilenceNames[1]];
+            const auto unflushed = microseconds[kind + kSilenceNames[2]];
+            std::printf ("| %s | %.2f | %.2f | %.2f | %.2f | %.2f | %d |\n", kind.substr (8).c_str(), reset, tail, tail / reset, unflushed,
+                         unflushed / reset, subnormalOutputs[kind + kSilenceNames[2]]);
+        }
+    }
+
     std::map<std::string, double> microseconds;
-    std::vector<std::string> order; // as the cases ran: breads, fillings, chains
+    std::map<std::string, int> subnormalOutputs; // of the first timed block, of 1024
+    std::vector<std::string> order;              // as the cases ran: breads, fillings, chains
 };
 } // namespace
 
@@ -609,6 +740,14 @@ int main (int argc, char** argv)
                 ->Unit (benchmark::kMicrosecond);
         }
     }
+
+    for (const auto& layer : layerCases())
+        for (const auto silence : { Silence::fromReset, Silence::afterTail, Silence::afterTailUnflushed })
+            benchmark::RegisterBenchmark (("silence/" + layer.name + kSilenceNames[(int) silence]).c_str(),
+                                          [layer, silence] (benchmark::State& state)
+                                          { benchmarkSilence (state, layer, silence); })
+                ->Unit (benchmark::kMicrosecond)
+                ->Iterations (kDenormalIterations);
 
     for (const auto& chain : chainCases())
     {

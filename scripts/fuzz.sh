@@ -4,8 +4,6 @@
 # (45 unless set), starting from its committed corpus. New inputs stay in the build folder; an
 # input that breaks an invariant is written to build-fuzz/findings/<harness>/ and fails the run:
 # keep it in tests/fuzz/regressions/<harness>/ once mended. Prints the executions per harness.
-# Not yet part of scripts/test.sh: the XML fuzzers find the open faults described in
-# tests/fuzz/findings/README.md within seconds.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${MORSELLO_FUZZ_BUILD_DIR:-$root/build-fuzz}"

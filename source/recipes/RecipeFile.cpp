@@ -1,6 +1,7 @@
 #include "recipes/RecipeFile.h"
 
 #include "processor/PluginProcessor.h"
+#include "processor/StrictXml.h"
 
 namespace
 {
@@ -103,7 +104,13 @@ RecipeFile::Result RecipeFile::load (MorselloAudioProcessor& processor, const ju
     if (chosen == juce::File())
         return {};
 
-    const auto xml = juce::parseXML (chosen);
+    // A recipe is about a kilobyte. A file far larger is not one, and is not read into memory.
+    juce::MemoryBlock bytes;
+
+    if (chosen.getSize() > maximumFileSize || ! chosen.loadFileAsData (bytes))
+        return { Result::Outcome::failed, {} };
+
+    const auto xml = StrictXml::parse (bytes.getData(), bytes.getSize());
 
     if (xml == nullptr)
         return { Result::Outcome::failed, {} };

@@ -16,6 +16,9 @@ namespace RecipeFile
 inline constexpr const char* fileExtension = ".morsellopreset";
 inline constexpr const char* fileFilter = "*.morsellopreset";
 
+// The largest file load reads; recipe files are about a kilobyte.
+inline constexpr juce::int64 maximumFileSize = 1 << 20;
+
 // What a save or a load did, and the recipe's name to show when it was done.
 struct Result
 {

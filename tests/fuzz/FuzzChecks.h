@@ -10,7 +10,7 @@
 namespace fuzzchecks
 {
 // The bytes as a host hands them to setStateInformation. Afterwards every parameter is in its
-// range and on its step.
+// range and on its step, and a save restored into a fresh processor gives the same values.
 std::string checkStateChunk (const uint8_t* data, size_t size);
 
 // The bytes as the contents of a recipe file that is loaded. Afterwards every parameter is in

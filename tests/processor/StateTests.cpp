@@ -239,6 +239,12 @@ TEST (StateChunk, MalformedChunksChangeNothing)
         { "not XML", chunkAround ("this is no recipe") },
         { "another root", chunkAround ("<OTHER_STATE><PARAM id=\"toast\" value=\"0.9\"/></OTHER_STATE>") },
         { "truncated XML", juce::MemoryBlock (valid.getData(), valid.getSize() / 2) },
+        // Which of two values would play and which would be saved is anyone's guess.
+        { "a value given twice",
+          chunkAround ("<MORSELLO_STATE><PARAM id=\"fill2\" value=\"0.91\" value=\"0.31\"/></MORSELLO_STATE>") },
+        // Texts on which the framework's parser loops or reads past its buffer.
+        { "an element left open inside an attribute", chunkAround ("<MORSELLO_STATE><P ARAM id=<M\"/></MORSELLO_STATE>") },
+        { "invalid UTF-8 in a value", chunkAround ("<MORSELLO_STATE><PARAM id=\"toast\" value=\"0.9\xd4/></MORSELLO_STATE>") },
     };
 
     for (const auto& c : cases)

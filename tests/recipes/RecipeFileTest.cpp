@@ -295,6 +295,39 @@ TEST_F (RecipeFileTest, PartialRecipeSetsItsParametersAndLeavesTheOthers)
     EXPECT_EQ (shownName, "pinch");
 }
 
+// A file saved by another editor: with a UTF-8 byte-order mark, or as UTF-16.
+TEST_F (RecipeFileTest, FileWithAByteOrderMarkLoads)
+{
+    MorselloAudioProcessor source;
+    setDistinctState (source);
+    const auto saved = folder.getChildFile ("saved.morsellopreset");
+    ASSERT_TRUE (RecipeFile::save (source, saved).succeeded());
+    const auto text = saved.loadFileAsString();
+
+    for (const auto asUtf16 : { false, true })
+    {
+        const auto file = folder.getChildFile (asUtf16 ? "utf16.morsellopreset" : "utf8.morsellopreset");
+        ASSERT_TRUE (file.replaceWithText (text, asUtf16, true, "\r\n"));
+
+        MorselloAudioProcessor processor;
+        EXPECT_TRUE (RecipeFile::load (processor, file).succeeded()) << asUtf16;
+        EXPECT_EQ (parameterValues (processor), parameterValues (source)) << asUtf16;
+    }
+}
+
+// A file far larger than any recipe is refused without being read, even when it would parse.
+TEST_F (RecipeFileTest, FileLargerThanAnyRecipeIsRefused)
+{
+    const auto file = folder.getChildFile ("large.morsellopreset");
+    const auto padding = juce::String::repeatedString (" ", (int) RecipeFile::maximumFileSize);
+    ASSERT_TRUE (file.replaceWithText ("<MORSELLO_STATE><PARAM id=\"toast\" value=\"0.9\"/></MORSELLO_STATE>" + padding));
+
+    MorselloAudioProcessor processor;
+    const auto before = parameterValues (processor);
+    EXPECT_FALSE (RecipeFile::load (processor, file).succeeded());
+    EXPECT_EQ (parameterValues (processor), before);
+}
+
 TEST_F (RecipeFileTest, UnacceptableFilesChangeNothingAndShowNothing)
 {
     struct Case
@@ -310,6 +343,8 @@ TEST_F (RecipeFileTest, UnacceptableFilesChangeNothingAndShowNothing)
         { "lower case root.morsellopreset", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<morsello_state><PARAM id=\"toast\" value=\"0.9\"/></morsello_state>\r\n" },
         { "other root.morsellopreset", "<OTHER_STATE><PARAM id=\"toast\" value=\"0.9\"/></OTHER_STATE>" },
         { "broken.morsellopreset", "<MORSELLO_STATE><PARAM id=\"toast\" value=\"0.9\"/>" },
+        { "damaged.morsellopreset", "<MORSELLO_STATE><PARAM id=\"toast\" value=\"0.9\x1a\x1a\xd4/>\r\n</MORSELLO_STATE>" },
+        { "twice.morsellopreset", "<MORSELLO_STATE><PARAM id=\"toast\" value=\"0.9\" value=\"0.1\"/></MORSELLO_STATE>" },
     };
 
     MorselloAudioProcessor processor;
