@@ -12,6 +12,7 @@ packages=(
     libgl-dev libcurl4-openssl-dev libgtk-3-dev libflac-dev
     libgtest-dev libbenchmark-dev libxsimd-dev
     clang-14 libclang-rt-14-dev libfuzzer-14-dev
+    libasan8 libubsan1 libtsan2
     lilv-utils liblilv-dev lv2-dev xvfb xauth fonts-dejavu-core
     "$@"
 )

@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Builds everything (plug-in, tests, benchmarks, tools) and runs the whole test suite.
+# Builds everything (plug-in, tests, benchmarks, tools) and runs the whole test suite, then the
+# tests that run in-process again under AddressSanitizer, UndefinedBehaviorSanitizer and
+# ThreadSanitizer.
 # Tests that draw or open windows get a virtual display of their own.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -13,8 +15,16 @@ cmake --build "$build"
 # The Windows VST3 and its test host, cross-built; ctest runs them under Wine.
 "$root/scripts/build-windows.sh"
 
+display=()
 if [ -z "${DISPLAY:-}" ]; then
-    exec xvfb-run --auto-servernum --server-args="-screen 0 1920x1080x24" \
-        ctest --test-dir "$build" --output-on-failure
+    display=(xvfb-run --auto-servernum --server-args="-screen 0 1920x1080x24")
 fi
-ctest --test-dir "$build" --output-on-failure
+"${display[@]}" ctest --test-dir "$build" --output-on-failure
+
+# The same tests again under the sanitizers, each in a build folder of its own with only the
+# targets it runs (scripts/sanitize.sh starts its own virtual display where needed).
+for mode in address thread; do
+    start=$SECONDS
+    "$root/scripts/sanitize.sh" "$mode"
+    echo "Sanitizer stage '$mode' passed in $((SECONDS - start)) s"
+done

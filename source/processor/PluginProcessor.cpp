@@ -131,7 +131,7 @@ void MorselloAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
         // The current program travels with the parameters. Hosts restore a project by handing
         // back this chunk and then selecting the program they remember; an instance that knows
         // it is already on that program does not apply the recipe over the restored values.
-        xml->setAttribute (programProperty, currentProgram);
+        xml->setAttribute (programProperty, currentProgram.load());
         copyXmlToBinary (*xml, destData);
     }
 }

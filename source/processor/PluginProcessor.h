@@ -95,7 +95,9 @@ private:
     juce::AudioProcessorValueTreeState apvts;
     MorselloEngine engine;
     std::mt19937 randomGenerator;
-    int currentProgram = 0;
+    // Set by the recipes on the message thread and by state restores, which some hosts make
+    // from threads of their own; read by host saves on any thread.
+    std::atomic<int> currentProgram { 0 };
     std::atomic<bool> restoredValuesToAnnounce { false };
 
     // Raw-value pointers cached once, so the audio thread does no look-up by name.

@@ -1,7 +1,8 @@
 // Proves that processBlock allocates nothing and takes no lock: this executable replaces the C
 // library's allocation functions and the mutex and condition-variable waits with counting
 // versions, armed only around the calls under test. Everything that allocates in C++ (operator
-// new, the framework's heap blocks) ends in these functions.
+// new, the framework's heap blocks) ends in these functions. Under AddressSanitizer, which owns
+// the allocation functions itself, its allocation hook does the counting instead.
 
 #include "processor/PluginProcessor.h"
 #include "support/PoisonedLayers.h"
@@ -13,6 +14,7 @@
 #include <dlfcn.h>
 #include <pthread.h>
 
+#if ! defined(__SANITIZE_ADDRESS__)
 extern "C"
 {
     void* __libc_malloc (size_t);
@@ -21,6 +23,7 @@ extern "C"
     void* __libc_memalign (size_t, size_t);
     void __libc_free (void*);
 }
+#endif
 
 namespace
 {
@@ -46,6 +49,20 @@ Function nextSymbol (const char* name)
 }
 } // namespace
 
+#if defined(__SANITIZE_ADDRESS__)
+// The sanitizer's runtime calls this for every allocation it makes (malloc, calloc, realloc,
+// the aligned forms and operator new alike). Its header is not installed with gcc's runtime.
+extern "C" int __sanitizer_install_malloc_and_free_hooks (void (*) (const volatile void*, size_t),
+                                                          void (*) (const volatile void*));
+
+namespace
+{
+[[maybe_unused]] const int allocationHookInstalled = __sanitizer_install_malloc_and_free_hooks (
+    [] (const volatile void*, size_t)
+    { countAllocation(); },
+    [] (const volatile void*) {});
+} // namespace
+#else
 extern "C"
 {
     void* malloc (size_t size)
@@ -89,7 +106,11 @@ extern "C"
     {
         __libc_free (pointer);
     }
+}
+#endif
 
+extern "C"
+{
     int pthread_mutex_lock (pthread_mutex_t* mutex)
     {
         static const auto next = nextSymbol<int (*) (pthread_mutex_t*)> ("pthread_mutex_lock");
