@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything (plug-in, tests, benchmarks, tools) and runs the whole test suite, then the
 # tests that run in-process again under AddressSanitizer, UndefinedBehaviorSanitizer and
-# ThreadSanitizer.
+# ThreadSanitizer, then each fuzzer for a bounded time.
 # Tests that draw or open windows get a virtual display of their own.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -28,3 +28,9 @@ for mode in address thread; do
     "$root/scripts/sanitize.sh" "$mode"
     echo "Sanitizer stage '$mode' passed in $((SECONDS - start)) s"
 done
+
+# Each fuzzer from its committed corpus, 40 s apiece unless MORSELLO_FUZZ_SECONDS says otherwise;
+# an input that breaks an invariant fails the run and is kept in build-fuzz/findings/.
+start=$SECONDS
+MORSELLO_FUZZ_SECONDS="${MORSELLO_FUZZ_SECONDS:-40}" "$root/scripts/fuzz.sh"
+echo "Fuzz stage passed in $((SECONDS - start)) s"
