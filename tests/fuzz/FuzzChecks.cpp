@@ -78,9 +78,20 @@ namespace
 
         uint8_t byte() noexcept { return position < size ? data[position++] : 0; }
 
-        uint16_t word() noexcept { return (uint16_t) (byte() | (byte() << 8)); }
+        // The low byte first. The two reads are sequenced by hand: the operands of one `|` may
+        // be evaluated in either order, and compilers differ, which once made the same input
+        // a different run in another build.
+        uint16_t word() noexcept
+        {
+            const auto low = byte();
+            return (uint16_t) (low | (byte() << 8));
+        }
 
-        uint32_t bits() noexcept { return (uint32_t) word() | ((uint32_t) word() << 16); }
+        uint32_t bits() noexcept
+        {
+            const auto low = word();
+            return (uint32_t) low | ((uint32_t) word() << 16);
+        }
 
     private:
         const uint8_t* data;
