@@ -132,3 +132,7 @@ private:
 
 // -1 dBFS: the single-precision value of 10^(-1/20).
 inline constexpr float kLimiterCeiling = 0.89125097f;
+
+// The largest input magnitude the layers are given: 120 dB above full scale, far beyond any
+// signal, and far enough below the largest float that no layer's arithmetic can overflow.
+inline constexpr float kInputLimit = 1.0e6f;

@@ -118,14 +118,15 @@ void MorselloEngine::processPiece (juce::AudioBuffer<float>& block, const Engine
     const auto numSamples = block.getNumSamples();
 
     // A non-finite input sample would settle in the layers' memories and delay lines and
-    // silence the output until the next reset; it enters as silence instead.
+    // silence the output until the next reset; it enters as silence instead. A finite one far
+    // beyond any signal level (such as a damaged buffer's bits read as floats, up to 3.4e38)
+    // could overflow a layer's arithmetic into the same state, so it enters at kInputLimit.
     for (int channel = 0; channel < numChannels; ++channel)
     {
         auto* samples = block.getWritePointer (channel);
 
         for (int i = 0; i < numSamples; ++i)
-            if (! std::isfinite (samples[i]))
-                samples[i] = 0.0f;
+            samples[i] = std::isfinite (samples[i]) ? std::clamp (samples[i], -kInputLimit, kInputLimit) : 0.0f;
     }
 
     for (int channel = 0; channel < std::min (numChannels, 2); ++channel)

@@ -2,10 +2,12 @@
 #include "SignalTestHelpers.h"
 #include "support/PoisonedLayers.h"
 
+#include "dsp/EngineStages.h"
 #include "dsp/MorselloEngine.h"
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -83,6 +85,51 @@ TEST_P (LayerRecovery, SoundReturnsTheBlockAfterTheGuardFires)
     }
 
     EXPECT_EQ (engine->getGuardFirings(), 1);
+}
+
+// Finite input never reaches the guard, however large: the layers are given at most
+// kInputLimit, and nothing in them overflows at that level.
+TEST_P (LayerRecovery, FiniteInputOfAnySizeNeverFiresTheGuard)
+{
+    const auto settings = settingsFor (GetParam());
+    constexpr auto largest = std::numeric_limits<float>::max();
+
+    struct Input
+    {
+        const char* what;
+        float level;
+        int period; // samples per half cycle of a square; 0 for the test signal
+    };
+
+    const Input inputs[] {
+        { "squares at the largest float", largest, 37 },
+        { "largest float alternating every sample", largest, 1 },
+        { "squares at 1e30", 1.0e30f, 200 },
+        { "squares at the input limit", kInputLimit, 64 },
+        { "test signal at 1e37", 1.0e37f, 0 },
+    };
+
+    for (const auto& input : inputs)
+    {
+        const auto signal = makeTestSignal (2, kBlock, kRate, 1.0f);
+        auto engine = std::make_unique<MorselloEngine>();
+        engine->prepare (kRate, kBlock, 2, settings);
+
+        for (int index = 0; index < 40; ++index)
+        {
+            juce::AudioBuffer<float> block (2, kBlock);
+
+            for (int channel = 0; channel < 2; ++channel)
+                for (int i = 0; i < kBlock; ++i)
+                    block.setSample (channel, i, input.period == 0 ? input.level * signal.getSample (channel, i)
+                                                 : (((index * kBlock + i) / input.period) % 2 == 0 ? input.level : -input.level));
+
+            engine->process (block, settings);
+            ASSERT_TRUE (allFinite (block)) << input.what << ", block " << index;
+        }
+
+        EXPECT_EQ (engine->getGuardFirings(), 0) << input.what;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P (EveryKind, LayerRecovery, testing::ValuesIn (everyKind()), kindCaseName);
