@@ -121,8 +121,10 @@ TEST_P (LayerRecovery, FiniteInputOfAnySizeNeverFiresTheGuard)
 
             for (int channel = 0; channel < 2; ++channel)
                 for (int i = 0; i < kBlock; ++i)
-                    block.setSample (channel, i, input.period == 0 ? input.level * signal.getSample (channel, i)
-                                                 : (((index * kBlock + i) / input.period) % 2 == 0 ? input.level : -input.level));
+                {
+                    const auto square = ((index * kBlock + i) / std::max (input.period, 1)) % 2 == 0 ? input.level : -input.level;
+                    block.setSample (channel, i, input.period == 0 ? input.level * signal.getSample (channel, i) : square);
+                }
 
             engine->process (block, settings);
             ASSERT_TRUE (allFinite (block)) << input.what << ", block " << index;
