@@ -310,27 +310,44 @@ std::vector<LayerCase> layerCases()
     return cases;
 }
 
+// One layer kind, prepared and reset, run as the engine runs it: a bread through the same
+// routing function, a filling through the effect engine.
+class PreparedLayer
+{
+public:
+    explicit PreparedLayer (const LayerCase& layerCase) : layer (layerCase)
+    {
+        bread.prepare (kSampleRate);
+        bread.reset();
+        slot->prepare (kSampleRate);
+        slot->reset();
+    }
+
+    void run (juce::AudioBuffer<float>& block) noexcept
+    {
+        if (layer.isBread)
+            runBreadLayer (block, bread, *slot, layer.kind, { kKnob1, kKnob2, kAmount }, kSampleRate);
+        else
+            EffectEngine::process (block, *slot, (EffectKind) layer.kind, kKnob1, kKnob2, kKnob3, kAmount, kSampleRate);
+    }
+
+private:
+    const LayerCase& layer;
+    BreadState bread;
+    std::unique_ptr<EffectSlot> slot = std::make_unique<EffectSlot>();
+};
+
 void benchmarkLayer (benchmark::State& state, const LayerCase& layer, bool scalarMaths)
 {
     const juce::ScopedNoDenormals noDenormals;
     VectorMath::useScalarPath (scalarMaths);
     BlockFeeder feeder;
-
-    BreadState bread;
-    bread.prepare (kSampleRate);
-    bread.reset();
-    auto slot = std::make_unique<EffectSlot>();
-    slot->prepare (kSampleRate);
-    slot->reset();
+    PreparedLayer prepared (layer);
 
     for (auto _ : state)
     {
         auto& block = feeder.next();
-
-        if (layer.isBread)
-            runBreadLayer (block, bread, *slot, layer.kind, { kKnob1, kKnob2, kAmount }, kSampleRate);
-        else
-            EffectEngine::process (block, *slot, (EffectKind) layer.kind, kKnob1, kKnob2, kKnob3, kAmount, kSampleRate);
+        prepared.run (block);
 
         benchmark::DoNotOptimize (block.getReadPointer (0));
         benchmark::ClobberMemory();
@@ -391,20 +408,9 @@ void benchmarkSilence (benchmark::State& state, const LayerCase& layer, Silence 
     BlockFeeder feeder;
     juce::AudioBuffer<float> quiet (kNumChannels, kBlockSize);
 
-    BreadState bread;
-    bread.prepare (kSampleRate);
-    bread.reset();
-    auto slot = std::make_unique<EffectSlot>();
-    slot->prepare (kSampleRate);
-    slot->reset();
-
-    auto run = [&] (juce::AudioBuffer<float>& block)
-    {
-        if (layer.isBread)
-            runBreadLayer (block, bread, *slot, layer.kind, { kKnob1, kKnob2, kAmount }, kSampleRate);
-        else
-            EffectEngine::process (block, *slot, (EffectKind) layer.kind, kKnob1, kKnob2, kKnob3, kAmount, kSampleRate);
-    };
+    PreparedLayer prepared (layer);
+    auto run = [&prepared] (juce::AudioBuffer<float>& block)
+    { prepared.run (block); };
 
     if (silence != Silence::fromReset)
     {

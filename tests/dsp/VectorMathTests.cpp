@@ -81,6 +81,17 @@ const std::vector<FunctionCase<double>> doubleCases {
     { "sin (double)", &VectorMath::Functions::sinDouble, VectorMath::sinInPlace, platformSinDouble, exactSin, 0.0, 3.0 * 3.14159265358979323846, 1, 1.0e-28 },
 };
 
+// Runs `check` on every float case, then on every double case.
+template <typename Check>
+void forEveryCase (Check check)
+{
+    for (const auto& c : floatCases)
+        check (c);
+
+    for (const auto& c : doubleCases)
+        check (c);
+}
+
 template <typename T>
 std::vector<T> sweep (const FunctionCase<T>& c, size_t count)
 {
@@ -138,11 +149,8 @@ void checkAccuracy (const FunctionCase<T>& c)
 
 TEST (VectorMath, EachFunctionStaysWithinItsBoundOfTheCorrectlyRoundedValue)
 {
-    for (const auto& c : floatCases)
-        checkAccuracy (c);
-
-    for (const auto& c : doubleCases)
-        checkAccuracy (c);
+    forEveryCase ([] (const auto& c)
+                  { checkAccuracy (c); });
 }
 
 // The recorded golden output must not depend on the processor: every kernel this one can run
@@ -170,11 +178,8 @@ void checkSameBits (const FunctionCase<T>& c)
 
 TEST (VectorMath, EveryInstructionSetGivesTheSameBits)
 {
-    for (const auto& c : floatCases)
-        checkSameBits (c);
-
-    for (const auto& c : doubleCases)
-        checkSameBits (c);
+    forEveryCase ([] (const auto& c)
+                  { checkSameBits (c); });
 }
 
 template <typename T>
@@ -194,10 +199,7 @@ void checkScalarPath (const FunctionCase<T>& c)
 
 TEST (VectorMath, ScalarPathIsThePlatformFunction)
 {
-    for (const auto& c : floatCases)
-        checkScalarPath (c);
-
-    for (const auto& c : doubleCases)
-        checkScalarPath (c);
+    forEveryCase ([] (const auto& c)
+                  { checkScalarPath (c); });
 }
 } // namespace
