@@ -303,6 +303,15 @@ void effectkinds::processTonalKind (juce::AudioBuffer<float>& block, EffectSlot&
                                 Wavefold::foldOf (bias),
                                 (float) (1.0 - std::exp (-1130.9733552923256 * std::pow (80.0, (double) k3) / sampleRate)) };
             runTonalFrame<false> (frame, slot, wavefold);
+
+            // In silence the one-pole memory decays until its step towards zero is too small
+            // for a float and is flushed; it then stays at about 1e-37, and every sample's
+            // update underflows again, which costs time on some processors. A memory that
+            // small (far below anything audible) is let go to zero once the block is done.
+            for (auto& state : wavefold.toneState)
+                if (std::abs (state) < 1.0e-30f)
+                    state = 0.0f;
+
             slot.toneState = wavefold.toneState;
             break;
         }
