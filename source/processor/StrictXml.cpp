@@ -486,6 +486,9 @@ namespace
 
 juce::String findFault (const char* text, size_t numBytes)
 {
+    if (text == nullptr || numBytes == 0)
+        return "no text";
+
     const auto length = strnlen (text, numBytes);
     std::string_view whole (text, length);
 
@@ -500,6 +503,9 @@ juce::String findFault (const char* text, size_t numBytes)
 
 std::unique_ptr<juce::XmlElement> parse (const void* bytes, size_t numBytes)
 {
+    if (bytes == nullptr || numBytes == 0)
+        return nullptr;
+
     const auto* text = static_cast<const char*> (bytes);
     std::string converted;
 
