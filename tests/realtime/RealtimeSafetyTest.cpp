@@ -208,6 +208,16 @@ TEST (RealtimeSafety, ProcessBlockNeitherAllocatesNorLocksForAnyKind)
         }
     }
 }
+
+// Both channels of `buffer` filled with a quiet sine from sample `offset` on, the right one a
+// sample ahead.
+void fillWithSine (juce::AudioBuffer<float>& buffer, int offset)
+{
+    for (int channel = 0; channel < 2; ++channel)
+        for (int i = 0; i < buffer.getNumSamples(); ++i)
+            buffer.setSample (channel, i, 0.5f * std::sin (0.01f * (float) (i + offset + channel)));
+}
+
 // The engine's reset() is for the audio thread too: starting every layer afresh (the reverb's
 // smoothing included) must allocate nothing and lock nothing, whichever kinds last ran.
 TEST (RealtimeSafety, EngineResetNeitherAllocatesNorLocks)
@@ -226,10 +236,7 @@ TEST (RealtimeSafety, EngineResetNeitherAllocatesNorLocks)
 
         for (int block = 0; block < 4; ++block)
         {
-            for (int channel = 0; channel < 2; ++channel)
-                for (int i = 0; i < buffer.getNumSamples(); ++i)
-                    buffer.setSample (channel, i, 0.5f * std::sin (0.01f * (float) (i + block * 128 + channel)));
-
+            fillWithSine (buffer, block * 128);
             engine->process (buffer, settings);
         }
 
@@ -257,10 +264,7 @@ TEST (RealtimeSafety, RecoveryFromANonFiniteLayerNeitherAllocatesNorLocks)
 
     auto runBlock = [&]
     {
-        for (int channel = 0; channel < 2; ++channel)
-            for (int i = 0; i < buffer.getNumSamples(); ++i)
-                buffer.setSample (channel, i, 0.5f * std::sin (0.01f * (float) (i + channel)));
-
+        fillWithSine (buffer, 0);
         engine->process (buffer, settings);
     };
 
