@@ -10,7 +10,8 @@ find_package (ZLIB REQUIRED)
 find_package (PNG REQUIRED)
 find_package (JPEG REQUIRED)
 
-target_link_libraries (Morsello PRIVATE PNG::PNG JPEG::JPEG ZLIB::ZLIB)
+# The framework's image loaders include their headers, so the framework's library takes them.
+target_link_libraries (morsello_framework PUBLIC PNG::PNG JPEG::JPEG ZLIB::ZLIB)
 
 # A plug-in DLL that needs nothing but Windows' own DLLs: the GCC runtime, the C++ library and
 # winpthread are linked in statically (see also the toolchain file's -static).

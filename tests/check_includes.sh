@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The include rules of the sources: dsp/ includes nothing of the plug-in around it, and no two
+# The include rules of the sources: dsp/ includes nothing of the plug-in around it, no modal
+# loop, and no two
 # parts include each other, directly or through others. A part is a header with its source file.
 set -euo pipefail
 source_dir="${1:?usage: check_includes.sh <source folder>}"
@@ -10,6 +11,13 @@ status=0
 # The engine's folder stands alone: it may include only itself and the framework.
 if grep -n '#include "' dsp/*.h dsp/*.cpp | grep -v '#include "dsp/'; then
     echo "dsp/ includes the plug-in's code (above)"
+    status=1
+fi
+
+# The framework is built with modal loops permitted, for the test hosts. The plug-in runs inside a
+# host's event loop and must never start one of its own: only the asynchronous dialogs and menus.
+if grep -n -E 'runModalLoop|runDispatchLoop|(AlertWindow|NativeMessageBox)::show(MessageBox|OkCancelBox|YesNoCancelBox) *\(|browseFor[A-Za-z]* *\(|\.show *\( *\)|showMenu *\(' */*.h */*.cpp; then
+    echo "the plug-in's code starts a modal loop (above)"
     status=1
 fi
 
