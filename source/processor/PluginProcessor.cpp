@@ -1,5 +1,7 @@
 #include "processor/PluginProcessor.h"
 
+#include "processor/NumberText.h"
+
 #include "processor/StrictXml.h"
 #include "recipes/FactoryRecipes.h"
 
@@ -201,10 +203,7 @@ void MorselloAudioProcessor::announceRestoredValues()
 int MorselloAudioProcessor::programFromText (const juce::String& text)
 {
     // Only a plain index of a factory recipe counts; anything else is ignored.
-    if (text.isEmpty() || text.length() > 2 || ! text.containsOnly ("0123456789"))
-        return -1;
-
-    const auto index = text.getIntValue();
+    const auto index = NumberText::readIndex (text, 2);
     return index < kNumFactoryRecipes ? index : -1;
 }
 
@@ -214,7 +213,9 @@ void MorselloAudioProcessor::replaceParameterState (juce::ValueTree newState)
     // (it appends an empty child, which reads as "no value"). A partial state must leave such
     // parameters as they are, so their children are added here with the present values.
     // A value that reads as NaN ("nan" in the text) would pass the parameter's range checks
-    // untouched, so it is treated like a missing one.
+    // untouched, so it is treated like a missing one. Values given as text (from a chunk or a
+    // file) are read here by the checked reader and stored as numbers, so the framework never
+    // converts outside text itself.
     static const juce::Identifier parameterType { "PARAM" }, idProperty { "id" }, valueProperty { "value" };
 
     for (size_t i = 0; i < kParameterIds.size(); ++i)
@@ -230,9 +231,11 @@ void MorselloAudioProcessor::replaceParameterState (juce::ValueTree newState)
             child.setProperty (valueProperty, presentValue, nullptr);
             newState.appendChild (child, nullptr);
         }
-        else if (child.hasProperty (valueProperty) && std::isnan ((float) child[valueProperty]))
+        else if (child.hasProperty (valueProperty))
         {
-            child.setProperty (valueProperty, presentValue, nullptr);
+            const auto& value = child[valueProperty];
+            const auto number = value.isString() ? NumberText::readNumber (value.toString()) : (double) value;
+            child.setProperty (valueProperty, std::isnan ((float) number) ? (double) presentValue : number, nullptr);
         }
     }
 

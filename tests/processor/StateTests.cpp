@@ -312,6 +312,10 @@ TEST (StateChunk, ValuesPassTheParameterRanges)
         { "<PARAM id=\"breadType\"/>", 0.0f }, // no value: the default
         { "<PARAM id=\"breadType\" value=\"2.6\"/>", 3.0f },
         { "<PARAM id=\"breadType\" value=\"-3\"/>", 0.0f },
+        // Exponents too long for the framework's own reader, which overflowed on them.
+        { "<PARAM id=\"breadType\" value=\"0E3900000154972076\"/>", 0.0f },
+        { "<PARAM id=\"breadType\" value=\"7e99999999999999999999\"/>", 12.0f },
+        { "<PARAM id=\"breadType\" value=\"7e-99999999999999999999\"/>", 0.0f },
     };
 
     for (const auto& c : cases)
