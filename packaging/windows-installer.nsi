@@ -12,8 +12,10 @@
     !error "VERSION, BUNDLE, LICENCE and OUTFILE must be defined (scripts/make-installer.sh does)"
 !endif
 
-; A 64-bit setup program: the plug-in is 64-bit only, and a 64-bit program sees the 64-bit
-; Program Files, Common Files and registry without redirection.
+; A 64-bit setup program: the plug-in is 64-bit only, a 64-bit program sees the 64-bit
+; Program Files, Common Files and registry without redirection, and it is the kind the tests'
+; Wine (Debian's wine64, without the 32-bit loader) can run, so the program shipped is the one
+; tested.
 Target amd64-unicode
 Unicode true
 SetCompressor /SOLID lzma
@@ -50,6 +52,8 @@ VIAddVersionKey "LegalCopyright" "GPL-3.0-or-later"
 
 !define MUI_ABORTWARNING
 ; The GPL is not an agreement to accept: the page shows it and goes on with "Next".
+!define MUI_PAGE_HEADER_TEXT "Licence"
+!define MUI_PAGE_HEADER_SUBTEXT "The terms under which you may use, copy and change ${PRODUCT}."
 !define MUI_LICENSEPAGE_TEXT_TOP "The Morsello is free software under the GNU General Public License."
 !define MUI_LICENSEPAGE_TEXT_BOTTOM "You may use it without accepting anything. The licence sets the terms for copying, changing and passing it on. Click Next to continue."
 !define MUI_LICENSEPAGE_BUTTON "$(^NextBtn)"
@@ -65,8 +69,9 @@ VIAddVersionKey "LegalCopyright" "GPL-3.0-or-later"
 !insertmacro MUI_LANGUAGE "English"
 
 !macro RefuseOn32BitWindows
-    ; Compiled in when the setup program is built as a 32-bit one; a 64-bit one is refused by
-    ; 32-bit Windows itself before it starts.
+    ; Built as a 64-bit program (above), the setup program never gets here on 32-bit Windows:
+    ; Windows itself refuses to start it and says the program cannot run on this PC. The check
+    ; is kept so that a 32-bit build of this script (Target x86-unicode) refuses in its own words.
     ${IfNot} ${RunningX64}
         MessageBox MB_OK|MB_ICONSTOP "${PRODUCT} is a 64-bit plug-in and needs 64-bit Windows." /SD IDOK
         SetErrorLevel 1

@@ -46,7 +46,7 @@ done
 for candidate in wineserver /usr/lib/wine/wineserver; do
     if command -v "$candidate" >/dev/null 2>&1; then wineserver="$(command -v "$candidate")"; break; fi
 done
-[ -n "$wine" ] && [ -n "$wineserver" ] || skip "needs wine64"
+if [ -z "$wine" ] || [ -z "$wineserver" ]; then skip "needs wine64"; fi
 [ -f "$setup" ] || skip "no setup program at $setup (needs makensis)"
 
 # A private HOME as well as the prefix: Wine links the prefix's Documents to the home's.
@@ -79,7 +79,7 @@ expect_same() {
 case "$step" in
 install)
     "$wineserver" -k >/dev/null 2>&1 || true
-    rm -rf "$prefix" "$work/home" "$work/render"
+    rm -rf "${prefix:?}" "${work:?}/home" "${work:?}/render"
     mkdir -p "$work/home"
     echo "creating a fresh Wine prefix in $prefix"
     run wineboot --init >/dev/null 2>&1 || fail "wineboot could not make the prefix"
