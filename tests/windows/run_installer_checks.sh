@@ -179,6 +179,10 @@ uninstall)
     [ "$(cat "$documents_recipe")" = $'a recipe the user saved\r' ] || fail "the recipe in Documents changed"
     [ "$(cat "$vst3_recipe")" = $'a recipe kept beside the plug-in\r' ] || fail "the recipe beside the plug-in changed"
     [ "$(cat "$uninstaller_recipe")" = $'a recipe kept beside the uninstaller\r' ] || fail "the recipe beside the uninstaller changed"
+    # The prefix takes about 700 MB; it goes once the last step has passed (the lists of paths
+    # each step compared stay in the work folder).
+    "$wineserver" -k >/dev/null 2>&1 || true
+    rm -rf "${prefix:?}" "${work:?}/home"
     ;;
 
 *)
