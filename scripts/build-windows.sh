@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Cross-builds the 64-bit Windows VST3 (and the Windows test host) with Debian's MinGW-w64
 # toolchain, in build-windows/ (or $MORSELLO_WINDOWS_BUILD_DIR). Installs what is missing first:
-# the toolchain, Wine for the tests, and static MinGW builds of libpng and libjpeg made from
-# Debian's own source packages (Debian has no MinGW packages of those two).
+# the toolchain, Wine for the tests, NSIS for the setup program, and static MinGW builds of
+# libpng and libjpeg made from Debian's own source packages (Debian has no MinGW packages of
+# those two).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 out="${MORSELLO_WINDOWS_BUILD_DIR:-$root/build-windows}"
@@ -17,7 +18,7 @@ apt_get() { "${as_root[@]}" apt-get -o DPkg::Lock::Timeout=900 -q "$@"; }
 
 packages=(
     g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev libz-mingw-w64-dev
-    wine64 dpkg-dev zip
+    wine64 dpkg-dev zip nsis
 )
 missing=()
 for package in "${packages[@]}"; do

@@ -481,11 +481,15 @@ TEST_F (RenderToolTest, ListAndHelpNameEverything)
     EXPECT_EQ (help.exitCode, 0);
 
     for (const auto* option : { "--recipe ", "--recipe-file", "--set", "--change", "--output", "--block-size", "--no-tail",
-                                "--float", "--quiet", "--list", "--demo ", "--demo-seconds", "--help", "Exit codes" })
+                                "--float", "--quiet", "--list", "--demo ", "--demo-seconds", "--help", "--version", "Exit codes" })
         EXPECT_TRUE (help.output.contains (option)) << option;
 
     for (const auto* code : { "0  ", "1  ", "2  ", "3  ", "4  " })
         EXPECT_TRUE (help.output.contains (juce::String ("\n  ") + code)) << code;
+
+    const auto version = runTool ({ "--version" });
+    EXPECT_EQ (version.exitCode, 0);
+    EXPECT_EQ (version.output, "morsello-render " MORSELLO_VERSION "\n");
 }
 
 TEST_F (RenderToolTest, DemoWritesEveryRecipeAndTheOverview)

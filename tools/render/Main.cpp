@@ -39,7 +39,7 @@ const char* const helpText = R"(usage:
   morsello-render [options] INPUT -o OUTPUT.wav
   morsello-render [options] INPUT... -o FOLDER
   morsello-render --demo FOLDER [--demo-seconds S] [--block-size N] [--no-tail] [--float] [--quiet]
-  morsello-render --list | --help
+  morsello-render --list | --help | --version
 
 Renders audio files through The Morsello exactly as the plug-in sounds in a host that runs it
 with the same block size. Inputs are WAV, AIFF or FLAC, mono or stereo, at any sample rate;
@@ -73,6 +73,7 @@ Other:
                             apply to the demo)
   --demo-seconds S          the phrase's length for --demo, 0.5..60 (default 6)
   -h, --help                this text
+  --version                 the program's version
 
 Several inputs are rendered side by side, one per processor core. A progress bar is shown on
 a terminal when a render takes more than a moment. An output is written under a temporary name
@@ -249,7 +250,7 @@ struct Options
     RenderPlan plan;
     SampleFormat format = SampleFormat::pcm24;
     double demoSeconds = Demo::defaultSeconds;
-    bool quiet = false, list = false, help = false;
+    bool quiet = false, list = false, help = false, version = false;
 };
 
 // Reads the command line; the settings options are applied in their fixed order, whatever
@@ -275,6 +276,8 @@ Options parseCommandLine (const juce::StringArray& arguments, SettingsHolder& ho
 
         if (argument == "-h" || argument == "--help")
             options.help = true;
+        else if (argument == "--version")
+            options.version = true;
         else if (argument == "--list")
             options.list = true;
         else if (argument == "--quiet")
@@ -689,6 +692,12 @@ int main (int argc, char** argv)
         if (options.help)
         {
             std::cout << helpText;
+            return rendered;
+        }
+
+        if (options.version)
+        {
+            std::cout << "morsello-render " << MORSELLO_VERSION << "\n";
             return rendered;
         }
 
