@@ -35,7 +35,7 @@ constexpr double kTwoPi = juce::MathConstants<double>::twoPi;
 const std::string kScalarSuffix = " (scalar maths)", kFloorSuffix = "/floor", kVectorFloorSuffix = "/vector floor";
 
 // Knob settings: the middle of every knob, wet amount at 1 (a bread in the effect engine gets
-// its k3 from effectEngineRouteFor).
+// its k3 from kBreadRoutes).
 constexpr float kKnob1 = 0.5f, kKnob2 = 0.5f, kKnob3 = 0.5f, kAmount = 1.0f;
 
 //==============================================================================
@@ -326,9 +326,9 @@ public:
     void run (juce::AudioBuffer<float>& block) noexcept
     {
         if (layer.isBread)
-            runBreadLayer (block, bread, *slot, layer.kind, { kKnob1, kKnob2, kAmount }, kSampleRate);
+            runBreadLayer (block, bread, *slot, layer.kind, { kKnob1, kKnob2, kAmount });
         else
-            EffectEngine::process (block, *slot, (EffectKind) layer.kind, kKnob1, kKnob2, kKnob3, kAmount, kSampleRate);
+            EffectEngine::process (block, *slot, (EffectKind) layer.kind, { kKnob1, kKnob2, kKnob3, kAmount });
     }
 
 private:

@@ -10,8 +10,6 @@
 // processor of their own; every later kind is one of the effect engine's kinds, which a bread
 // runs with its first two knobs as k1 and k2, 0.5 as k3 and its third knob as the wet amount.
 
-using BreadKnobs = std::array<float, 3>;
-
 // The knobs bread 2 is given: its own only in "free" (and for any unknown mode); "link" copies
 // bread 1's, "mirror" turns bread 1's first two knobs around and keeps the third.
 inline BreadKnobs breadTwoKnobs (int breadMode, const BreadKnobs& left, const BreadKnobs& right) noexcept
@@ -25,31 +23,56 @@ inline BreadKnobs breadTwoKnobs (int breadMode, const BreadKnobs& left, const Br
     return right;
 }
 
-inline bool runsInEffectEngine (int breadKind) noexcept { return breadKind >= firstEngineBread; }
-
-// The effect engine's kind and third value for a bread kind that runs there.
-struct EffectEngineRoute
+// One bread kind's place: its own processor's kind, or the effect engine's kind and third value.
+struct BreadRoute
 {
-    EffectKind kind;
+    bool inEffectEngine;
+    int processorKind;     // BreadProcessor's kind, when not in the effect engine
+    EffectKind effectKind; // when in the effect engine
     float k3;
 };
 
-inline EffectEngineRoute effectEngineRouteFor (int breadKind) noexcept
+// Every bread kind's route, by its breadType index.
+inline constexpr std::array<BreadRoute, kNumBreadTypes> kBreadRoutes { {
+    { false, filterBread, {}, 0.0f },
+    { false, driveBread, {}, 0.0f },
+    { false, chorusBread, {}, 0.0f },
+    { false, echoBread, {}, 0.0f },
+    { true, 0, EffectKind::granular, 0.5f },
+    { true, 0, EffectKind::reverb, 0.5f },
+    { true, 0, EffectKind::delay, 0.5f },
+    { true, 0, EffectKind::loFi, 0.5f },
+    { true, 0, EffectKind::smear, 0.5f },
+    { true, 0, EffectKind::ringMod, 0.5f },
+    { true, 0, EffectKind::wavefold, 0.5f },
+    { true, 0, EffectKind::resonator, 0.5f },
+    { true, 0, EffectKind::orbit, 0.5f },
+} };
+
+// The route of a bread kind, or nothing for a value the parameter never gives.
+inline const BreadRoute* breadRouteFor (int breadKind) noexcept
 {
-    return { (EffectKind) (breadKind - firstEngineBread), 0.5f };
+    return (unsigned int) breadKind < kBreadRoutes.size() ? &kBreadRoutes[(size_t) breadKind] : nullptr;
+}
+
+inline bool runsInEffectEngine (int breadKind) noexcept
+{
+    const auto* route = breadRouteFor (breadKind);
+    return route != nullptr && route->inEffectEngine;
 }
 
 // Runs one bread layer in place on the block, in whichever processor its kind belongs to. The
 // layer keeps a state for each: only the one its kind uses is touched.
 inline void runBreadLayer (juce::AudioBuffer<float>& block, BreadState& state, EffectSlot& slot, int breadKind,
-                           const BreadKnobs& knobs, double sampleRate) noexcept
+                           const BreadKnobs& knobs) noexcept
 {
-    if (! runsInEffectEngine (breadKind))
-    {
-        BreadProcessor::process (block, state, breadKind, knobs[0], knobs[1], knobs[2], sampleRate);
-        return;
-    }
+    const auto* route = breadRouteFor (breadKind);
 
-    const auto route = effectEngineRouteFor (breadKind);
-    EffectEngine::process (block, slot, route.kind, knobs[0], knobs[1], route.k3, knobs[2], sampleRate);
+    if (route == nullptr)
+        return;
+
+    if (route->inEffectEngine)
+        EffectEngine::process (block, slot, route->effectKind, { knobs[0], knobs[1], route->k3, knobs[2] });
+    else
+        BreadProcessor::process (block, state, route->processorKind, knobs);
 }

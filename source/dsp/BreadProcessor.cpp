@@ -8,8 +8,10 @@
 #include <algorithm>
 #include <cmath>
 
-void BreadState::prepare (double sampleRate)
+void BreadState::prepare (double newSampleRate)
 {
+    sampleRate = newSampleRate;
+
     for (auto& line : buffers)
         line.prepare (layerDelayLength (sampleRate));
 }
@@ -152,9 +154,9 @@ void runFrame (float* const* channels, int numChannels, int numSamples, BreadSta
 }
 } // namespace
 
-void BreadProcessor::process (juce::AudioBuffer<float>& block, BreadState& state, int kind,
-                              float k1, float k2, float k3, double sampleRate) noexcept
+void BreadProcessor::process (juce::AudioBuffer<float>& block, BreadState& state, int kind, const BreadKnobs& knobs) noexcept
 {
+    const auto k1 = knobs[0], k2 = knobs[1], k3 = knobs[2];
     const auto numSamples = block.getNumSamples();
 
     if (state.buffers[0].getLength() == 0 || numSamples <= 0)
@@ -164,7 +166,7 @@ void BreadProcessor::process (juce::AudioBuffer<float>& block, BreadState& state
         return;
 
     const auto numChannels = std::min (block.getNumChannels(), 2);
-    const auto values = blockValuesFor (k1, k2, sampleRate);
+    const auto values = blockValuesFor (k1, k2, state.sampleRate);
     auto* const* channels = block.getArrayOfWritePointers();
     const auto nothingShared = [] (const ChunkValues&, int, int, int, int) {};
 

@@ -14,19 +14,22 @@ struct BreadState
     std::array<float, 2> driveMemory {};  // drive kind: smoothing memory per channel
     int writeIndex = 0;                   // shared write position of both lines
     double lfoPhase = 0.0;                // chorus oscillator, cycles in [0, 1)
+    double sampleRate = 44100.0;          // the one rate the layer runs at, set by prepare()
 
-    // Sizes both lines to max (4096, 4 s of audio) samples, all zero.
-    void prepare (double sampleRate);
+    // Sizes both lines to max (4096, 4 s of audio) samples, all zero, for the rate.
+    void prepare (double newSampleRate);
 
     // Zeroes the lines, memories, write position and phase; lengths are kept.
     void reset() noexcept;
 };
 
+// A bread layer's three knobs, 0..1.
+using BreadKnobs = std::array<float, 3>;
+
 // The four simple bread kinds, processed in place on at most the first two channels.
 struct BreadProcessor
 {
-    // kind: 0 filter, 1 drive, 2 chorus, 3 echo. k1..k3 are the layer's knobs, 0..1.
-    // An unprepared state or an empty block leaves everything untouched.
-    static void process (juce::AudioBuffer<float>& block, BreadState& state, int kind,
-                         float k1, float k2, float k3, double sampleRate) noexcept;
+    // kind: 0 filter, 1 drive, 2 chorus, 3 echo, run at the state's rate. An unprepared
+    // state or an empty block leaves everything untouched.
+    static void process (juce::AudioBuffer<float>& block, BreadState& state, int kind, const BreadKnobs& knobs) noexcept;
 };

@@ -12,6 +12,14 @@
 class DelayLine
 {
 public:
+    // A line is moved with the state that holds it, never copied: a copy would allocate and
+    // leave two states writing lines they believe to be one.
+    DelayLine() = default;
+    DelayLine (DelayLine&&) noexcept = default;
+    DelayLine& operator= (DelayLine&&) noexcept = default;
+    DelayLine (const DelayLine&) = delete;
+    DelayLine& operator= (const DelayLine&) = delete;
+
     // Gives the line `length` samples, all zero.
     void prepare (int length);
 

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace
 {
@@ -63,11 +64,11 @@ double lfoOfChunk (ChunkValues& lfo, int n, double phase, double increment) noex
 }
 
 template <bool usesLfo, typename Kind>
-void runDelayLineFrame (const DelayFrame& frame, EffectSlot& slot, Kind& kind) noexcept
+void runDelayLineFrame (const DelayFrame& frame, DelayLinesState& state, Kind& kind) noexcept
 {
-    const auto length = slot.delay[0].getLength();
-    auto phase = slot.lfoPhase;
-    auto writeIndex = slot.writeIndex;
+    const auto length = state.lines[0].getLength();
+    auto phase = state.lfoPhase;
+    auto writeIndex = state.writeIndex;
     ChunkValues lfo {};
 
     for (int start = 0; start < frame.numSamples; start += kChunkLength)
@@ -110,8 +111,8 @@ void runDelayLineFrame (const DelayFrame& frame, EffectSlot& slot, Kind& kind) n
             writeIndex -= length;
     }
 
-    slot.lfoPhase = phase;
-    slot.writeIndex = writeIndex;
+    state.lfoPhase = phase;
+    state.writeIndex = writeIndex;
 }
 
 // The same frame for a kind whose chunks end in a recursion (a one-pole filter) and whose reads
@@ -122,11 +123,11 @@ void runDelayLineFrame (const DelayFrame& frame, EffectSlot& slot, Kind& kind) n
 // before has written and writes after its own reads, so every sample sees what the plain order
 // gives.
 template <typename Kind>
-void runOverlappedFrame (const DelayFrame& frame, EffectSlot& slot, Kind& kind) noexcept
+void runOverlappedFrame (const DelayFrame& frame, DelayLinesState& state, Kind& kind) noexcept
 {
-    const auto length = slot.delay[0].getLength();
-    auto phase = slot.lfoPhase;
-    auto writeIndex = slot.writeIndex;
+    const auto length = state.lines[0].getLength();
+    auto phase = state.lfoPhase;
+    auto writeIndex = state.writeIndex;
     ChunkValues lfo {};
     std::array<double, kChunkLength> sines {};
     int pendingStart = 0, pendingLength = 0;
@@ -168,8 +169,8 @@ void runOverlappedFrame (const DelayFrame& frame, EffectSlot& slot, Kind& kind) 
     if (pendingLength > 0)
         kind.finishChunk (frame.channels, frame.numChannels, pendingStart, pendingLength, 0, frame.amount);
 
-    slot.lfoPhase = phase;
-    slot.writeIndex = writeIndex;
+    state.lfoPhase = phase;
+    state.writeIndex = writeIndex;
 }
 
 // Write positions of a chunk's samples, wrapping at the line's end.
@@ -509,16 +510,28 @@ struct Smear
         return 0.86f * state;
     }
 };
+
+// The frame of a block for the delay-line kinds, or nothing for an empty block.
+std::optional<DelayFrame> delayFrameFor (juce::AudioBuffer<float>& block, const EffectSlot& slot, const EffectKnobs& knobs) noexcept
+{
+    const auto numSamples = block.getNumSamples();
+
+    if (numSamples <= 0)
+        return {};
+
+    return DelayFrame { block.getArrayOfWritePointers(), std::min (block.getNumChannels(), 2), numSamples, knobs.amount,
+                        (0.03 + 3.2 * (double) knobs.k2) / slot.sampleRate };
+}
 } // namespace
 
-void effectkinds::processReverb (juce::AudioBuffer<float>& block, EffectSlot& slot, float k1, float k2, float k3, float amount) noexcept
+void effectkinds::runReverb (juce::AudioBuffer<float>& block, EffectSlot& slot, const EffectKnobs& knobs) noexcept
 {
     juce::Reverb::Parameters parameters;
-    parameters.roomSize = 0.25f + 0.73f * k1;
-    parameters.damping = 1.0f - k2;
-    parameters.wetLevel = 0.55f * amount;
-    parameters.dryLevel = 1.0f - 0.35f * amount;
-    parameters.width = 0.25f + 0.75f * k3;
+    parameters.roomSize = 0.25f + 0.73f * knobs.k1;
+    parameters.damping = 1.0f - knobs.k2;
+    parameters.wetLevel = 0.55f * knobs.amount;
+    parameters.dryLevel = 1.0f - 0.35f * knobs.amount;
+    parameters.width = 0.25f + 0.75f * knobs.k3;
     parameters.freezeMode = 0.0f;
     slot.reverb.setParameters (parameters);
 
@@ -534,78 +547,75 @@ void effectkinds::processReverb (juce::AudioBuffer<float>& block, EffectSlot& sl
         slot.reverb.processStereo (block.getWritePointer (0), block.getWritePointer (1), numSamples);
 }
 
-void effectkinds::processDelayLineKind (juce::AudioBuffer<float>& block, EffectSlot& slot, EffectKind kind,
-                                        float k1, float k2, float k3, float amount, double sampleRate) noexcept
+void effectkinds::runGranular (juce::AudioBuffer<float>& block, EffectSlot& slot, const EffectKnobs& knobs) noexcept
 {
-    const auto numSamples = block.getNumSamples();
+    const auto frame = delayFrameFor (block, slot, knobs);
 
-    if (numSamples <= 0)
+    if (! frame)
         return;
 
-    const auto numChannels = std::min (block.getNumChannels(), 2);
-    const DelayFrame frame { block.getArrayOfWritePointers(), numChannels, numSamples, amount,
-                             (0.03 + 3.2 * (double) k2) / sampleRate };
-    const auto fs = (float) sampleRate;
+    auto& state = slot.delayLines;
+    const auto fs = (float) slot.sampleRate;
+    const auto baseMs = 18.0f + 420.0f * knobs.k1;
+    const auto spreadMs = 4.0f + 180.0f * knobs.k2;
+    Granular granular { state.lines, fs, baseMs, spreadMs, 0.08f + 0.68f * knobs.k3,
+                        Granular::readsOnlyOlderSamples (baseMs, spreadMs, fs, state.lines[0].getLength()) };
+    runDelayLineFrame<true> (*frame, state, granular);
+}
 
-    switch (kind)
-    {
-        case EffectKind::granular:
-        {
-            const auto baseMs = 18.0f + 420.0f * k1;
-            const auto spreadMs = 4.0f + 180.0f * k2;
-            Granular granular { slot.delay, fs, baseMs, spreadMs, 0.08f + 0.68f * k3,
-                                Granular::readsOnlyOlderSamples (baseMs, spreadMs, fs, slot.delay[0].getLength()) };
-            runDelayLineFrame<true> (frame, slot, granular);
-            break;
-        }
+void effectkinds::runDelay (juce::AudioBuffer<float>& block, EffectSlot& slot, const EffectKnobs& knobs) noexcept
+{
+    const auto frame = delayFrameFor (block, slot, knobs);
 
-        case EffectKind::delay:
-        {
-            const auto timeSeconds = 0.035f + 1.35f * k1 * k1;
-            const auto offsetSeconds = 0.075f * k2;
-            const auto delaySamples = fs * timeSeconds;
-            // Only a stereo block offsets its right channel.
-            const auto rightDelaySamples = numChannels == 2 ? delaySamples + fs * offsetSeconds : delaySamples;
-            Delay delay { slot.delay, { delaySamples, rightDelaySamples }, 0.88f * k3 };
-            runDelayLineFrame<false> (frame, slot, delay);
-            break;
-        }
+    if (! frame)
+        return;
 
-        case EffectKind::loFi:
-        {
-            LoFi loFi { slot.heldSample, slot.holdCountdown, slot.noiseState,
-                        1 + (int) (80.0f * k1 * k1),
-                        std::pow (2.0f, 4.0f + 12.0f * (1.0f - k2)),
-                        (double) k3 };
-            runDelayLineFrame<false> (frame, slot, loFi);
-            slot.noiseState = loFi.noiseState;
-            break;
-        }
+    const auto fs = (float) slot.sampleRate;
+    const auto timeSeconds = 0.035f + 1.35f * knobs.k1 * knobs.k1;
+    const auto offsetSeconds = 0.075f * knobs.k2;
+    const auto delaySamples = fs * timeSeconds;
+    // Only a stereo block offsets its right channel.
+    const auto rightDelaySamples = frame->numChannels == 2 ? delaySamples + fs * offsetSeconds : delaySamples;
+    Delay delay { slot.delayLines.lines, { delaySamples, rightDelaySamples }, 0.88f * knobs.k3 };
+    runDelayLineFrame<false> (*frame, slot.delayLines, delay);
+}
 
-        case EffectKind::smear:
-        {
-            const auto fixedMs = 22.0f + 260.0f * k1;
-            const auto motionMs = 90.0f * k2;
-            Smear smear { slot.delay, slot.smearState, fs, fixedMs, motionMs,
-                          0.004f + 0.04f * (1.0f - k2), 0.2f + 0.72f * k3,
-                          Smear::readsOnlyOlderSamples (fixedMs, motionMs, fs, slot.delay[0].getLength()) };
-            if (smear.readBehindChunk)
-                runOverlappedFrame (frame, slot, smear);
-            else
-                runDelayLineFrame<true> (frame, slot, smear);
+void effectkinds::runLoFi (juce::AudioBuffer<float>& block, EffectSlot& slot, const EffectKnobs& knobs) noexcept
+{
+    const auto frame = delayFrameFor (block, slot, knobs);
 
-            // Only the block's channels move their states.
-            for (int channel = 0; channel < numChannels; ++channel)
-                slot.smearState[(size_t) channel] = smear.smearState[(size_t) channel];
-            break;
-        }
+    if (! frame)
+        return;
 
-        case EffectKind::reverb:
-        case EffectKind::ringMod:
-        case EffectKind::wavefold:
-        case EffectKind::resonator:
-        case EffectKind::orbit:
-        default:
-            break;
-    }
+    auto& state = slot.loFi;
+    LoFi loFi { state.heldSample, state.holdCountdown, state.noiseState,
+                1 + (int) (80.0f * knobs.k1 * knobs.k1),
+                std::pow (2.0f, 4.0f + 12.0f * (1.0f - knobs.k2)),
+                (double) knobs.k3 };
+    runDelayLineFrame<false> (*frame, slot.delayLines, loFi);
+    state.noiseState = loFi.noiseState;
+}
+
+void effectkinds::runSmear (juce::AudioBuffer<float>& block, EffectSlot& slot, const EffectKnobs& knobs) noexcept
+{
+    const auto frame = delayFrameFor (block, slot, knobs);
+
+    if (! frame)
+        return;
+
+    auto& lines = slot.delayLines;
+    const auto fs = (float) slot.sampleRate;
+    const auto fixedMs = 22.0f + 260.0f * knobs.k1;
+    const auto motionMs = 90.0f * knobs.k2;
+    Smear smear { lines.lines, slot.smear.memory, fs, fixedMs, motionMs,
+                  0.004f + 0.04f * (1.0f - knobs.k2), 0.2f + 0.72f * knobs.k3,
+                  Smear::readsOnlyOlderSamples (fixedMs, motionMs, fs, lines.lines[0].getLength()) };
+    if (smear.readBehindChunk)
+        runOverlappedFrame (*frame, lines, smear);
+    else
+        runDelayLineFrame<true> (*frame, lines, smear);
+
+    // Only the block's channels move their states.
+    for (int channel = 0; channel < frame->numChannels; ++channel)
+        slot.smear.memory[(size_t) channel] = smear.smearState[(size_t) channel];
 }

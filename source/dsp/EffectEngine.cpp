@@ -1,30 +1,54 @@
-// The effect engine: the dispatch of a kind to its family.
+// The effect engine: the dispatch of a kind to its function.
 
 #include "dsp/EffectEngine.h"
 
 #include "dsp/EffectKinds.h"
 
-void EffectEngine::process (juce::AudioBuffer<float>& block, EffectSlot& slot, EffectKind kind,
-                            float k1, float k2, float k3, float amount, double sampleRate) noexcept
+void EffectEngine::process (juce::AudioBuffer<float>& block, EffectSlot& slot, EffectKind kind, const EffectKnobs& knobs) noexcept
 {
-    // The parameters never produce another value; anything else leaves block and slot alone.
-    if ((int) kind < 0 || (int) kind >= kNumEffectKinds)
+    if (! slot.isPrepared())
         return;
 
-    if (slot.delay[0].getLength() == 0)
-        return;
+    using namespace effectkinds;
 
-    if ((int) kind >= kFirstTonalKind)
+    switch (kind)
     {
-        effectkinds::processTonalKind (block, slot, kind, k1, k2, k3, amount);
-        return;
+        // The tonal kinds keep their state only from one call of the same kind to the next.
+        case EffectKind::ringMod:
+            runRingMod (block, slot, knobs);
+            return;
+        case EffectKind::wavefold:
+            runWavefold (block, slot, knobs);
+            return;
+        case EffectKind::resonator:
+            runResonator (block, slot, knobs);
+            return;
+        case EffectKind::orbit:
+            runOrbit (block, slot, knobs);
+            return;
+
+        // Any other kind in between makes the next tonal call start afresh.
+        case EffectKind::granular:
+            slot.tonal.lastKind.reset();
+            runGranular (block, slot, knobs);
+            return;
+        case EffectKind::reverb:
+            slot.tonal.lastKind.reset();
+            runReverb (block, slot, knobs);
+            return;
+        case EffectKind::delay:
+            slot.tonal.lastKind.reset();
+            runDelay (block, slot, knobs);
+            return;
+        case EffectKind::loFi:
+            slot.tonal.lastKind.reset();
+            runLoFi (block, slot, knobs);
+            return;
+        case EffectKind::smear:
+            slot.tonal.lastKind.reset();
+            runSmear (block, slot, knobs);
+            return;
     }
 
-    // The next tonal call must start from a reset tonal state.
-    slot.lastTonalKind = -1;
-
-    if (kind == EffectKind::reverb)
-        effectkinds::processReverb (block, slot, k1, k2, k3, amount);
-    else
-        effectkinds::processDelayLineKind (block, slot, kind, k1, k2, k3, amount, sampleRate);
+    // The parameters never produce another value; anything else leaves block and slot alone.
 }

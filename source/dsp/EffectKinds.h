@@ -4,18 +4,23 @@
 
 #include <juce_audio_basics/juce_audio_basics.h>
 
-// The effect engine's two families, which EffectEngine::process dispatches to. Each runs one
-// kind in place on channels 0 and 1 of the block.
+// The effect engine's kinds, one function each, which EffectEngine::process dispatches to. Each
+// runs its kind in place on channels 0 and 1 of the block, on its own part of a prepared slot,
+// at the slot's rate.
 namespace effectkinds
 {
-// Granular, delay, lo-fi and smear, on the slot's delay lines.
-void processDelayLineKind (juce::AudioBuffer<float>& block, EffectSlot& slot, EffectKind kind,
-                           float k1, float k2, float k3, float amount, double sampleRate) noexcept;
+// On the slot's delay lines (DelayLineKinds.cpp).
+void runGranular (juce::AudioBuffer<float>& block, EffectSlot& slot, const EffectKnobs& knobs) noexcept;
+void runDelay (juce::AudioBuffer<float>& block, EffectSlot& slot, const EffectKnobs& knobs) noexcept;
+void runLoFi (juce::AudioBuffer<float>& block, EffectSlot& slot, const EffectKnobs& knobs) noexcept;
+void runSmear (juce::AudioBuffer<float>& block, EffectSlot& slot, const EffectKnobs& knobs) noexcept;
 
 // The framework's reverb, whose own wet and dry levels are the whole mix.
-void processReverb (juce::AudioBuffer<float>& block, EffectSlot& slot, float k1, float k2, float k3, float amount) noexcept;
+void runReverb (juce::AudioBuffer<float>& block, EffectSlot& slot, const EffectKnobs& knobs) noexcept;
 
-// Ring mod, wavefold, resonator and orbit, on the slot's oscillator and comb lines.
-void processTonalKind (juce::AudioBuffer<float>& block, EffectSlot& slot, EffectKind kind,
-                       float k1, float k2, float k3, float amount) noexcept;
+// On the slot's oscillator and comb lines (TonalKinds.cpp).
+void runRingMod (juce::AudioBuffer<float>& block, EffectSlot& slot, const EffectKnobs& knobs) noexcept;
+void runWavefold (juce::AudioBuffer<float>& block, EffectSlot& slot, const EffectKnobs& knobs) noexcept;
+void runResonator (juce::AudioBuffer<float>& block, EffectSlot& slot, const EffectKnobs& knobs) noexcept;
+void runOrbit (juce::AudioBuffer<float>& block, EffectSlot& slot, const EffectKnobs& knobs) noexcept;
 } // namespace effectkinds

@@ -2,16 +2,51 @@
 
 #include "dsp/LayerCommon.h"
 
+void DelayLinesState::reset() noexcept
+{
+    writeIndex = 0;
+    lfoPhase = 0.0;
+
+    for (auto& line : lines)
+        line.clear();
+}
+
+void LoFiState::reset() noexcept
+{
+    heldSample = {};
+    holdCountdown = {};
+}
+
+bool TonalState::enter (EffectKind kind) noexcept
+{
+    // A zero-length block still counts as a call of its kind.
+    if (lastKind != kind)
+        reset();
+
+    lastKind = kind;
+    return resonatorLines[0].getLength() > 0;
+}
+
+void TonalState::reset() noexcept
+{
+    phase = 0.0;
+    resonatorIndex = 0;
+    toneState = {};
+
+    for (auto& line : resonatorLines)
+        line.clear();
+}
+
 void EffectSlot::prepare (double newSampleRate)
 {
     const auto delayLength = layerDelayLength (newSampleRate);
 
-    for (auto& line : delay)
+    for (auto& line : delayLines.lines)
         line.prepare (delayLength);
 
     sampleRate = newSampleRate;
 
-    for (auto& line : resonatorLine)
+    for (auto& line : tonal.resonatorLines)
         line.prepare ((int) (0.1 * newSampleRate) + 8);
 
     restart();
@@ -20,7 +55,7 @@ void EffectSlot::prepare (double newSampleRate)
 void EffectSlot::restart() noexcept
 {
     reset();
-    noiseState = kInitialNoiseState;
+    loFi.noiseState = LoFiState::kInitialNoiseState;
 
     // A new reverb's parameters, with its smoothing at rest on them. The rate sizes the reverb's
     // buffers; at the rate they already have, nothing is allocated.
@@ -30,26 +65,10 @@ void EffectSlot::restart() noexcept
 
 void EffectSlot::reset() noexcept
 {
-    writeIndex = 0;
-    lfoPhase = 0.0;
-    heldSample = {};
-    holdCountdown = {};
-    smearState = {};
-
-    for (auto& line : delay)
-        line.clear();
-
+    delayLines.reset();
+    loFi.reset();
+    smear = {};
     reverb.reset();
-    resetTonal();
-    lastTonalKind = -1;
-}
-
-void EffectSlot::resetTonal() noexcept
-{
-    tonalPhase = 0.0;
-    tonalIndex = 0;
-    toneState = {};
-
-    for (auto& line : resonatorLine)
-        line.clear();
+    tonal.reset();
+    tonal.lastKind.reset();
 }

@@ -1,6 +1,7 @@
 #include "dsp/MorselloEngine.h"
 
 #include "dsp/BreadLayer.h"
+#include "dsp/ChunkFrames.h"
 #include "dsp/VectorMath.h"
 
 #include <algorithm>
@@ -18,10 +19,8 @@ float outputGainFor (float decibels) noexcept
 constexpr float kKindThreshold = 0.1f;
 constexpr float kKnobThreshold = 0.12f;
 
-// Samples per pass of the finishing stage; its per-sample values live on the stack.
-constexpr int kFinishChunkLength = 64;
-// The dry signal of a channel that has no dry copy.
-constexpr std::array<float, kFinishChunkLength> kSilence {};
+// The dry signal of a channel that has no dry copy, one chunk of the finishing stage long.
+constexpr ChunkValues kSilence {};
 } // namespace
 
 void MorselloEngine::prepare (double newSampleRate, int maximumBlockSize, int numChannels, const EngineSettings& settings)
@@ -208,10 +207,10 @@ void MorselloEngine::runLayers (juce::AudioBuffer<float>& block) noexcept
     const BreadKnobs left { s[left1Index], s[left2Index], s[left3Index] };
     const BreadKnobs right = breadTwoKnobs (breadMode, left, { s[right1Index], s[right2Index], s[right3Index] });
 
-    runBreadLayer (block, layers.bread1, layers.bread1Slot, breadKind, left, sampleRate);
+    runBreadLayer (block, layers.bread1, layers.bread1Slot, breadKind, left);
     EffectEngine::process (block, layers.filling, (EffectKind) fillingKind,
-                           s[fill1Index], s[fill2Index], s[fill3Index], s[fill4Index], sampleRate);
-    runBreadLayer (block, layers.bread2, layers.bread2Slot, breadKind, right, sampleRate);
+                           { s[fill1Index], s[fill2Index], s[fill3Index], s[fill4Index] });
+    runBreadLayer (block, layers.bread2, layers.bread2Slot, breadKind, right);
 }
 
 // Returns whether the output guard replaced any sample with silence.
@@ -237,11 +236,12 @@ bool MorselloEngine::finish (juce::AudioBuffer<float>& block) noexcept
     // audio involved), then per channel the toast's tanh calls alone and the vectorisable mix,
     // then the limiter's recursion over the channels' peaks. Every sample still sees the same
     // operations in the same order as one sample-by-sample loop would give it.
-    std::array<float, kFinishChunkLength> bite, drive, gain, peak, limiter;
+    // The block is taken in chunks of the layers' length, whose per-sample values live on the stack.
+    ChunkValues bite, drive, gain, peak, limiter;
 
-    for (int start = 0; start < numSamples; start += kFinishChunkLength)
+    for (int start = 0; start < numSamples; start += kChunkLength)
     {
-        const auto n = std::min (kFinishChunkLength, numSamples - start);
+        const auto n = std::min (kChunkLength, numSamples - start);
 
         biteRamp.fill (bite.data(), n);
         toastRamp.fill (drive.data(), n);

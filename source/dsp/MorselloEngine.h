@@ -43,17 +43,20 @@ public:
     // read it to prove that.
     int getGuardFirings() const noexcept { return guardFirings; }
 
-    // The three layers' states. Tests reach them to examine or disturb a layer between blocks.
+    // The three layers' states, to examine between blocks.
     struct Layers
     {
         BreadState bread1, bread2;
         EffectSlot bread1Slot, filling, bread2Slot;
     };
 
-    Layers& getLayers() noexcept { return layers; }
     const Layers& getLayers() const noexcept { return layers; }
 
 private:
+    // The tests' one way to disturb a layer between blocks (tests/support/EngineLayers.h), as a
+    // fault in the arithmetic would; nothing else changes a layer from outside.
+    friend struct EngineLayerAccess;
+
     void processPiece (juce::AudioBuffer<float>& block, const EngineSettings& settings) noexcept;
     void adopt (const EngineSettings& fresh) noexcept;
     void clearLayers() noexcept;

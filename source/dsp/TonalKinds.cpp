@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace
 {
@@ -50,11 +51,11 @@ inline double wrapPhase (double advanced) noexcept
 using ChunkSines = std::array<double, kChunkLength>;
 
 template <bool usesOscillator, typename Kind>
-void runTonalFrame (const TonalFrame& frame, EffectSlot& slot, Kind& kind) noexcept
+void runTonalFrame (const TonalFrame& frame, TonalState& state, Kind& kind) noexcept
 {
-    const auto length = (uint64_t) slot.resonatorLine[0].getLength();
-    auto phase = slot.tonalPhase;
-    auto index = slot.tonalIndex;
+    const auto length = (uint64_t) state.resonatorLines[0].getLength();
+    auto phase = state.phase;
+    auto index = state.resonatorIndex;
     ChunkSines phases {}, sines {};
 
     for (int start = 0; start < frame.numSamples; start += kChunkLength)
@@ -111,8 +112,8 @@ void runTonalFrame (const TonalFrame& frame, EffectSlot& slot, Kind& kind) noexc
         }
     }
 
-    slot.tonalPhase = phase;
-    slot.tonalIndex = index;
+    state.phase = phase;
+    state.resonatorIndex = index;
 }
 
 // The input times a carrier pushed from a sine towards a square by the shape knob.
@@ -255,91 +256,88 @@ struct Orbit
         return gain * x;
     }
 };
-} // namespace
 
-void effectkinds::processTonalKind (juce::AudioBuffer<float>& block, EffectSlot& slot, EffectKind kind,
-                                    float k1, float k2, float k3, float amount) noexcept
+// Enters the slot's tonal state for the kind (see TonalState::enter) and gives the block's
+// frame at the oscillator's frequency, or nothing when there is nothing to run.
+std::optional<TonalFrame> tonalFrameFor (juce::AudioBuffer<float>& block, EffectSlot& slot, EffectKind kind,
+                                         const EffectKnobs& knobs) noexcept
 {
-    // A different tonal kind, or the first tonal call after a delay-line kind, starts from
-    // silence and phase 0; a zero-length block still counts as a call of its kind.
-    if ((int) kind != slot.lastTonalKind)
-        slot.resetTonal();
+    if (! slot.tonal.enter (kind))
+        return {};
 
-    slot.lastTonalKind = (int) kind;
-
-    if (slot.resonatorLine[0].getLength() == 0)
-        return;
-
-    const auto sampleRate = slot.sampleRate;
-    const auto frequency = kind == EffectKind::ringMod ? 12.0 * std::pow (100.0, (double) k1)
-                                                       : 0.05 * std::pow (320.0, (double) k1);
+    const auto frequency = kind == EffectKind::ringMod ? 12.0 * std::pow (100.0, (double) knobs.k1)
+                                                       : 0.05 * std::pow (320.0, (double) knobs.k1);
     const auto numSamples = block.getNumSamples();
 
     if (numSamples <= 0)
+        return {};
+
+    return TonalFrame { block.getArrayOfWritePointers(),
+                        std::min (block.getNumChannels(), 2),
+                        numSamples,
+                        knobs.amount,
+                        frequency / slot.sampleRate,
+                        { 0.0, 0.5 * (double) knobs.k3 } }; // channel c runs k3 * c / 2 cycles ahead
+}
+} // namespace
+
+void effectkinds::runRingMod (juce::AudioBuffer<float>& block, EffectSlot& slot, const EffectKnobs& knobs) noexcept
+{
+    if (const auto frame = tonalFrameFor (block, slot, EffectKind::ringMod, knobs))
+    {
+        RingMod ringMod { knobs.k2 };
+        runTonalFrame<true> (*frame, slot.tonal, ringMod);
+    }
+}
+
+void effectkinds::runWavefold (juce::AudioBuffer<float>& block, EffectSlot& slot, const EffectKnobs& knobs) noexcept
+{
+    const auto frame = tonalFrameFor (block, slot, EffectKind::wavefold, knobs);
+
+    if (! frame)
         return;
 
-    const TonalFrame frame { block.getArrayOfWritePointers(),
-                             std::min (block.getNumChannels(), 2),
-                             numSamples,
-                             amount,
-                             frequency / sampleRate,
-                             { 0.0, 0.5 * (double) k3 } }; // channel c runs k3 * c / 2 cycles ahead
+    auto& state = slot.tonal;
+    const auto bias = 1.5f * (knobs.k2 - 0.5f);
+    Wavefold wavefold { state.toneState,
+                        1.0f + 15.0f * knobs.k1,
+                        bias,
+                        Wavefold::foldOf (bias),
+                        (float) (1.0 - std::exp (-1130.9733552923256 * std::pow (80.0, (double) knobs.k3) / slot.sampleRate)) };
+    runTonalFrame<false> (*frame, state, wavefold);
 
-    switch (kind)
+    // In silence the one-pole memory decays until its step towards zero is too small for a
+    // float and is flushed; it then stays at about 1e-37, and every sample's update underflows
+    // again, which costs time on some processors. A memory that small (far below anything
+    // audible) is let go to zero once the block is done.
+    for (auto& memory : wavefold.toneState)
+        if (std::abs (memory) < 1.0e-30f)
+            memory = 0.0f;
+
+    state.toneState = wavefold.toneState;
+}
+
+void effectkinds::runResonator (juce::AudioBuffer<float>& block, EffectSlot& slot, const EffectKnobs& knobs) noexcept
+{
+    const auto frame = tonalFrameFor (block, slot, EffectKind::resonator, knobs);
+
+    if (! frame)
+        return;
+
+    auto& state = slot.tonal;
+    Resonator resonator { state.resonatorLines, state.toneState,
+                          slot.sampleRate / (45.0 * std::pow (40.0, (double) knobs.k1)),
+                          0.96f * knobs.k2,
+                          (float) (1.0 - std::exp (-1884.9555921538758 * std::pow (40.0, 1.0 - (double) knobs.k3) / slot.sampleRate)) };
+    runTonalFrame<false> (*frame, state, resonator);
+    state.toneState = resonator.toneState;
+}
+
+void effectkinds::runOrbit (juce::AudioBuffer<float>& block, EffectSlot& slot, const EffectKnobs& knobs) noexcept
+{
+    if (const auto frame = tonalFrameFor (block, slot, EffectKind::orbit, knobs))
     {
-        case EffectKind::ringMod:
-        {
-            RingMod ringMod { k2 };
-            runTonalFrame<true> (frame, slot, ringMod);
-            break;
-        }
-
-        case EffectKind::wavefold:
-        {
-            const auto bias = 1.5f * (k2 - 0.5f);
-            Wavefold wavefold { slot.toneState,
-                                1.0f + 15.0f * k1,
-                                bias,
-                                Wavefold::foldOf (bias),
-                                (float) (1.0 - std::exp (-1130.9733552923256 * std::pow (80.0, (double) k3) / sampleRate)) };
-            runTonalFrame<false> (frame, slot, wavefold);
-
-            // In silence the one-pole memory decays until its step towards zero is too small
-            // for a float and is flushed; it then stays at about 1e-37, and every sample's
-            // update underflows again, which costs time on some processors. A memory that
-            // small (far below anything audible) is let go to zero once the block is done.
-            for (auto& state : wavefold.toneState)
-                if (std::abs (state) < 1.0e-30f)
-                    state = 0.0f;
-
-            slot.toneState = wavefold.toneState;
-            break;
-        }
-
-        case EffectKind::resonator:
-        {
-            Resonator resonator { slot.resonatorLine, slot.toneState,
-                                  sampleRate / (45.0 * std::pow (40.0, (double) k1)),
-                                  0.96f * k2,
-                                  (float) (1.0 - std::exp (-1884.9555921538758 * std::pow (40.0, 1.0 - (double) k3) / sampleRate)) };
-            runTonalFrame<false> (frame, slot, resonator);
-            slot.toneState = resonator.toneState;
-            break;
-        }
-
-        case EffectKind::orbit:
-        {
-            Orbit orbit { k2 };
-            runTonalFrame<true> (frame, slot, orbit);
-            break;
-        }
-
-        case EffectKind::granular:
-        case EffectKind::reverb:
-        case EffectKind::delay:
-        case EffectKind::loFi:
-        case EffectKind::smear:
-        default:
-            break;
+        Orbit orbit { knobs.k2 };
+        runTonalFrame<true> (*frame, slot.tonal, orbit);
     }
 }

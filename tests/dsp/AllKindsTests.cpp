@@ -26,7 +26,7 @@ struct Layer
     bool isReverb() const
     {
         if (isBread)
-            return runsInEffectEngine (kind) && effectEngineRouteFor (kind).kind == EffectKind::reverb;
+            return runsInEffectEngine (kind) && kBreadRoutes[(size_t) kind].effectKind == EffectKind::reverb;
 
         return kind == (int) EffectKind::reverb;
     }
@@ -51,12 +51,12 @@ struct LayerState
 };
 
 // Knobs 1 and 2 away from the ends; the wet amount (bread knob 3, filling knob 4) at 1.
-void runLayer (const Layer& layer, LayerState& state, juce::AudioBuffer<float>& block, double sampleRate)
+void runLayer (const Layer& layer, LayerState& state, juce::AudioBuffer<float>& block)
 {
     if (layer.isBread)
-        runBreadLayer (block, state.bread, *state.slot, layer.kind, { 0.35f, 0.65f, 1.0f }, sampleRate);
+        runBreadLayer (block, state.bread, *state.slot, layer.kind, { 0.35f, 0.65f, 1.0f });
     else
-        EffectEngine::process (block, *state.slot, (EffectKind) layer.kind, 0.35f, 0.65f, 0.7f, 1.0f, sampleRate);
+        EffectEngine::process (block, *state.slot, (EffectKind) layer.kind, { 0.35f, 0.65f, 0.7f, 1.0f });
 }
 
 std::vector<Layer> everyLayer()
@@ -84,7 +84,7 @@ TEST_P (EveryLayerKind, ChangesTheSignalAndStaysFiniteAndBounded)
     // Loud enough that the clamp at +-2 has work to do.
     const auto input = makeTestSignal (2, 48000, kRate, 1.8f);
     auto block = input;
-    runLayer (layer, state, block, kRate);
+    runLayer (layer, state, block);
 
     EXPECT_GT (std::max (peakDifference (block, input, 0), peakDifference (block, input, 1)), 0.01f);
     EXPECT_TRUE (allFinite (block));
@@ -106,12 +106,12 @@ TEST_P (EveryLayerKind, GivesTheSameResultInOneBlockOrInManyOddOnes)
 
         LayerState whole (sampleRate);
         auto expected = input;
-        runLayer (layer, whole, expected, sampleRate);
+        runLayer (layer, whole, expected);
 
         LayerState split (sampleRate);
         auto actual = input;
         processInBlocks (actual, { 7, 1, 333, 64, 0, 2049 }, [&] (juce::AudioBuffer<float>& piece)
-                         { runLayer (layer, split, piece, sampleRate); });
+                         { runLayer (layer, split, piece); });
 
         EXPECT_TRUE (bitIdentical (actual, expected)) << sampleRate << " Hz";
     }

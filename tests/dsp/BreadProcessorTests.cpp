@@ -18,9 +18,9 @@ BreadState preparedState (double sampleRate = kRate)
     return state;
 }
 
-void runBread (juce::AudioBuffer<float>& block, BreadState& state, int kind, float k1, float k2, float k3, double sampleRate = kRate)
+void runBread (juce::AudioBuffer<float>& block, BreadState& state, int kind, float k1, float k2, float k3)
 {
-    BreadProcessor::process (block, state, kind, k1, k2, k3, sampleRate);
+    BreadProcessor::process (block, state, kind, { k1, k2, k3 });
 }
 
 const juce::String& breadName (int kind)
@@ -205,7 +205,7 @@ TEST_P (EveryBreadKind, MatchesThePerSampleFormulasAtEveryRateAndBlockSize)
                 auto state = preparedState (sampleRate);
                 auto actual = input;
                 processInBlocks (actual, { 1, 37, 512, 129, 1000 }, [&] (juce::AudioBuffer<float>& piece)
-                                 { runBread (piece, state, kind, knobs.k1, knobs.k2, knobs.k3, sampleRate); });
+                                 { runBread (piece, state, kind, knobs.k1, knobs.k2, knobs.k3); });
 
                 EXPECT_TRUE (scalar ? samplesMatch (actual, expected, reference::kTolerance)
                                     : withinVectorAccuracy (actual, expected, exceptionSize))

@@ -16,7 +16,7 @@ struct SlotFixture : testing::Test
 
     void run (juce::AudioBuffer<float>& block, EffectKind kind, float k1, float k2, float k3, float amount)
     {
-        EffectEngine::process (block, *slot, kind, k1, k2, k3, amount, kRate);
+        EffectEngine::process (block, *slot, kind, { k1, k2, k3, amount });
     }
 };
 
@@ -43,10 +43,10 @@ TEST_P (EveryEngineKind, UnpreparedSlotLeavesTheBlockBitForBitAlone)
     auto input = makeTestSignal (2, 256, kRate);
     input.setSample (0, 3, 3.0f);
     auto block = input;
-    EffectEngine::process (block, *slot, GetParam(), 0.6f, 0.4f, 0.7f, 1.0f, kRate);
+    EffectEngine::process (block, *slot, GetParam(), { 0.6f, 0.4f, 0.7f, 1.0f });
 
     EXPECT_TRUE (bitIdentical (block, input));
-    EXPECT_EQ (slot->lastTonalKind, -1);
+    EXPECT_FALSE (slot->tonal.lastKind.has_value());
 }
 
 TEST_P (EveryEngineKind, ThirdChannelIsNeverTouched)
@@ -54,7 +54,7 @@ TEST_P (EveryEngineKind, ThirdChannelIsNeverTouched)
     auto slot = makePreparedSlot();
     const auto input = makeTestSignal (3, 2000, kRate);
     auto block = input;
-    EffectEngine::process (block, *slot, GetParam(), 0.2f, 0.4f, 0.7f, 1.0f, kRate);
+    EffectEngine::process (block, *slot, GetParam(), { 0.2f, 0.4f, 0.7f, 1.0f });
 
     EXPECT_EQ (peakDifference (block, input, 2), 0.0f);
 }
@@ -78,7 +78,7 @@ TEST_P (ClampedKind, ZeroAmountPassesTheInputClamped)
     input.setSample (0, 100, 3.0f);
     input.setSample (1, 200, -3.0f);
     auto block = input;
-    EffectEngine::process (block, *slot, GetParam(), 0.1f, 0.6f, 0.7f, 0.0f, kRate);
+    EffectEngine::process (block, *slot, GetParam(), { 0.1f, 0.6f, 0.7f, 0.0f });
 
     auto expected = input;
     expected.setSample (0, 100, 2.0f);
@@ -97,23 +97,23 @@ TEST_P (ClampedKind, MonoProcessesChannelZeroAsInStereo)
     // Lo-fi's one noise generator feeds both channels in turn, so its dust stays at 0 here.
     const auto k3 = kind == EffectKind::loFi ? 0.0f : 1.0f;
     auto stereo = input;
-    EffectEngine::process (stereo, *stereoSlot, kind, 0.1f, 0.6f, k3, 1.0f, kRate);
+    EffectEngine::process (stereo, *stereoSlot, kind, { 0.1f, 0.6f, k3, 1.0f });
 
     auto monoSlot = makePreparedSlot();
     juce::AudioBuffer<float> mono (1, 20000);
     mono.copyFrom (0, 0, input, 0, 0, 20000);
-    EffectEngine::process (mono, *monoSlot, kind, 0.1f, 0.6f, k3, 1.0f, kRate);
+    EffectEngine::process (mono, *monoSlot, kind, { 0.1f, 0.6f, k3, 1.0f });
 
     EXPECT_EQ (peakDifference (mono, stereo, 0), 0.0f);
-    EXPECT_EQ (monoSlot->smearState[1], 0.0f);
-    EXPECT_EQ (monoSlot->toneState[1], 0.0f);
-    EXPECT_EQ (monoSlot->holdCountdown[1], 0);
+    EXPECT_EQ (monoSlot->smear.memory[1], 0.0f);
+    EXPECT_EQ (monoSlot->tonal.toneState[1], 0.0f);
+    EXPECT_EQ (monoSlot->loFi.holdCountdown[1], 0);
 
-    for (int i = 0; i < monoSlot->delay[1].getLength(); ++i)
-        ASSERT_EQ (monoSlot->delay[1][i], 0.0f) << "channel 1's delay line written at " << i;
+    for (int i = 0; i < monoSlot->delayLines.lines[1].getLength(); ++i)
+        ASSERT_EQ (monoSlot->delayLines.lines[1][i], 0.0f) << "channel 1's delay line written at " << i;
 
-    for (int i = 0; i < monoSlot->resonatorLine[1].getLength(); ++i)
-        ASSERT_EQ (monoSlot->resonatorLine[1][i], 0.0f) << "channel 1's comb line written at " << i;
+    for (int i = 0; i < monoSlot->tonal.resonatorLines[1].getLength(); ++i)
+        ASSERT_EQ (monoSlot->tonal.resonatorLines[1][i], 0.0f) << "channel 1's comb line written at " << i;
 }
 
 // The formulas rendered per sample in one pass, against the engine in odd-sized blocks: to the
@@ -149,7 +149,7 @@ TEST_P (ClampedKind, MatchesThePerSampleFormulasAtEveryRateAndBlockSize)
                 auto slot = makePreparedSlot (sampleRate);
                 auto actual = input;
                 processInBlocks (actual, { 1, 37, 512, 129, 1000 }, [&] (juce::AudioBuffer<float>& piece)
-                                 { EffectEngine::process (piece, *slot, kind, knobs.k1, knobs.k2, knobs.k3, knobs.amount, sampleRate); });
+                                 { EffectEngine::process (piece, *slot, kind, { knobs.k1, knobs.k2, knobs.k3, knobs.amount }); });
 
                 EXPECT_TRUE (scalar ? samplesMatch (actual, expected, reference::kTolerance)
                                     : withinVectorAccuracy (actual, expected, exceptionSize))
@@ -204,10 +204,10 @@ TEST_F (DelayLineKinds, EmptyBlockMovesNothing)
     auto warmUp = makeTestSignal (2, 999, kRate);
     run (warmUp, EffectKind::loFi, 0.5f, 0.5f, 0.5f, 1.0f);
 
-    const auto writeIndex = slot->writeIndex;
-    const auto phase = slot->lfoPhase;
-    const auto noise = slot->noiseState;
-    const auto countdown = slot->holdCountdown;
+    const auto writeIndex = slot->delayLines.writeIndex;
+    const auto phase = slot->delayLines.lfoPhase;
+    const auto noise = slot->loFi.noiseState;
+    const auto countdown = slot->loFi.holdCountdown;
 
     for (const auto kind : { EffectKind::granular, EffectKind::delay, EffectKind::loFi, EffectKind::smear })
     {
@@ -215,10 +215,10 @@ TEST_F (DelayLineKinds, EmptyBlockMovesNothing)
         run (empty, kind, 0.5f, 0.5f, 0.5f, 1.0f);
     }
 
-    EXPECT_EQ (slot->writeIndex, writeIndex);
-    EXPECT_EQ (slot->lfoPhase, phase);
-    EXPECT_EQ (slot->noiseState, noise);
-    EXPECT_EQ (slot->holdCountdown, countdown);
+    EXPECT_EQ (slot->delayLines.writeIndex, writeIndex);
+    EXPECT_EQ (slot->delayLines.lfoPhase, phase);
+    EXPECT_EQ (slot->loFi.noiseState, noise);
+    EXPECT_EQ (slot->loFi.holdCountdown, countdown);
 }
 
 TEST_F (DelayLineKinds, SmearAfterDelayStartsWithTheDelaysEchoes)
@@ -299,7 +299,7 @@ TEST_F (LoFi, NoiseStartsFromTheFixedSeedAndRunsOnAcrossResets)
 
     const auto u = (double) first / 4294967296.0;
     EXPECT_EQ (block.getSample (0, 0), (float) ((u - 0.5) * 1.0 * 0.025));
-    EXPECT_EQ (slot->noiseState, first);
+    EXPECT_EQ (slot->loFi.noiseState, first);
 
     // Both channels draw, channel 0 first; a reset does not restart the sequence.
     slot->reset();
@@ -359,17 +359,17 @@ TEST_F (Reverb, MonoBlockGetsTheMonoReverb)
 TEST (EffectEngine, KindOutsideTheNineLeavesBlockAndSlotAlone)
 {
     auto slot = makePreparedSlot();
-    slot->lastTonalKind = (int) EffectKind::resonator;
+    slot->tonal.lastKind = EffectKind::resonator;
     const auto input = makeTestSignal (2, 100, kRate);
 
     for (const auto kind : { -1, 9, 42 })
     {
         auto block = input;
-        EffectEngine::process (block, *slot, (EffectKind) kind, 0.5f, 0.5f, 0.5f, 1.0f, kRate);
+        EffectEngine::process (block, *slot, (EffectKind) kind, { 0.5f, 0.5f, 0.5f, 1.0f });
         EXPECT_TRUE (bitIdentical (block, input)) << "kind " << kind;
     }
 
-    EXPECT_EQ (slot->writeIndex, 0);
-    EXPECT_EQ (slot->lastTonalKind, (int) EffectKind::resonator);
+    EXPECT_EQ (slot->delayLines.writeIndex, 0);
+    EXPECT_EQ (slot->tonal.lastKind, EffectKind::resonator);
 }
 } // namespace

@@ -72,7 +72,7 @@ TEST_P (LayerRecovery, SoundReturnsTheBlockAfterTheGuardFires)
 
     ASSERT_EQ (engine->getGuardFirings(), 0);
 
-    poisoned::poisonKind (engine->getLayers(), GetParam().isBread);
+    poisoned::poisonKind (*engine, GetParam().isBread);
     const auto poisonedBlock = runBlock (30);
     EXPECT_TRUE (allFinite (poisonedBlock));
     EXPECT_EQ (engine->getGuardFirings(), 1) << "the planted NaN never reached the output";

@@ -8,10 +8,20 @@ namespace
 {
 using namespace signaltest;
 
-void run (EffectSlot& slot, juce::AudioBuffer<float>& block, EffectKind kind, float k1, float k2, float k3, float amount,
-          double sampleRate = kRate)
+void run (EffectSlot& slot, juce::AudioBuffer<float>& block, EffectKind kind, float k1, float k2, float k3, float amount)
 {
-    EffectEngine::process (block, slot, kind, k1, k2, k3, amount, sampleRate);
+    EffectEngine::process (block, slot, kind, { k1, k2, k3, amount });
+}
+
+// A copy of a line's samples (lines themselves are never copied).
+std::vector<float> samplesOf (const DelayLine& line)
+{
+    std::vector<float> samples;
+
+    for (int i = 0; i < line.getLength(); ++i)
+        samples.push_back (line[i]);
+
+    return samples;
 }
 
 // A long-ringing comb: pitch 0 (sample rate / 45), feedback 0.96, bright damping.
@@ -86,12 +96,12 @@ TEST (TonalKinds, ResonatorKeepsRingingAcrossBlocksAndKnobChanges)
     EXPECT_TRUE (bitIdentical (actual, expected));
 
     // A new pitch and decay on the next block: the comb still rings, the write position runs on.
-    const auto indexBefore = split->tonalIndex;
+    const auto indexBefore = split->tonal.resonatorIndex;
     auto silence = makeConstant (2, 2000, 0.0f);
     run (*split, silence, EffectKind::resonator, 0.6f, 0.8f, 0.5f, 1.0f);
 
     EXPECT_GT (peakOf (silence), 1.0e-3f);
-    EXPECT_EQ (split->tonalIndex, (indexBefore + 2000) % (uint64_t) split->resonatorLine[0].getLength());
+    EXPECT_EQ (split->tonal.resonatorIndex, (indexBefore + 2000) % (uint64_t) split->tonal.resonatorLines[0].getLength());
 }
 
 TEST (TonalKinds, LeaveTheDelayLineKindsStateAlone)
@@ -106,14 +116,14 @@ TEST (TonalKinds, LeaveTheDelayLineKindsStateAlone)
     signal = makeTestSignal (2, 100, kRate);
     run (*slot, signal, EffectKind::reverb, 0.8f, 0.3f, 0.3f, 1.0f);
 
-    const auto delay0 = slot->delay[0];
-    const auto delay1 = slot->delay[1];
-    const auto writeIndex = slot->writeIndex;
-    const auto lfoPhase = slot->lfoPhase;
-    const auto heldSample = slot->heldSample;
-    const auto holdCountdown = slot->holdCountdown;
-    const auto smearState = slot->smearState;
-    const auto noiseState = slot->noiseState;
+    const auto delay0 = samplesOf (slot->delayLines.lines[0]);
+    const auto delay1 = samplesOf (slot->delayLines.lines[1]);
+    const auto writeIndex = slot->delayLines.writeIndex;
+    const auto lfoPhase = slot->delayLines.lfoPhase;
+    const auto heldSample = slot->loFi.heldSample;
+    const auto holdCountdown = slot->loFi.holdCountdown;
+    const auto smearState = slot->smear.memory;
+    const auto noiseState = slot->loFi.noiseState;
     const auto roomSize = slot->reverb.getParameters().roomSize;
 
     for (const auto kind : { EffectKind::ringMod, EffectKind::wavefold, EffectKind::resonator, EffectKind::orbit })
@@ -122,18 +132,18 @@ TEST (TonalKinds, LeaveTheDelayLineKindsStateAlone)
         run (*slot, block, kind, 0.4f, 0.6f, 0.5f, 1.0f);
     }
 
-    for (int i = 0; i < delay0.getLength(); ++i)
+    for (int i = 0; i < (int) delay0.size(); ++i)
     {
-        ASSERT_EQ (slot->delay[0][i], delay0[i]) << "channel 0's delay line changed at " << i;
-        ASSERT_EQ (slot->delay[1][i], delay1[i]) << "channel 1's delay line changed at " << i;
+        ASSERT_EQ (slot->delayLines.lines[0][i], delay0[(size_t) i]) << "channel 0's delay line changed at " << i;
+        ASSERT_EQ (slot->delayLines.lines[1][i], delay1[(size_t) i]) << "channel 1's delay line changed at " << i;
     }
 
-    EXPECT_EQ (slot->writeIndex, writeIndex);
-    EXPECT_EQ (slot->lfoPhase, lfoPhase);
-    EXPECT_EQ (slot->heldSample, heldSample);
-    EXPECT_EQ (slot->holdCountdown, holdCountdown);
-    EXPECT_EQ (slot->smearState, smearState);
-    EXPECT_EQ (slot->noiseState, noiseState);
+    EXPECT_EQ (slot->delayLines.writeIndex, writeIndex);
+    EXPECT_EQ (slot->delayLines.lfoPhase, lfoPhase);
+    EXPECT_EQ (slot->loFi.heldSample, heldSample);
+    EXPECT_EQ (slot->loFi.holdCountdown, holdCountdown);
+    EXPECT_EQ (slot->smear.memory, smearState);
+    EXPECT_EQ (slot->loFi.noiseState, noiseState);
     EXPECT_EQ (slot->reverb.getParameters().roomSize, roomSize);
 }
 
@@ -231,10 +241,10 @@ TEST (TonalKinds, ResonatorAtPitchZeroEchoesOneSampleRateOverFortyFiveLater)
     for (const auto c : { Case { 44100.0, 980, 4418 }, Case { 48000.0, 1066, 4808 }, Case { 96000.0, 2133, 9608 } })
     {
         auto slot = makePreparedSlot (c.sampleRate);
-        ASSERT_EQ (slot->resonatorLine[0].getLength(), c.combLength);
+        ASSERT_EQ (slot->tonal.resonatorLines[0].getLength(), c.combLength);
 
         auto block = makeImpulse (1, 3000);
-        run (*slot, block, EffectKind::resonator, 0.0f, 0.0f, 1.0f, 1.0f, c.sampleRate);
+        run (*slot, block, EffectKind::resonator, 0.0f, 0.0f, 1.0f, 1.0f);
 
         int first = -1;
 

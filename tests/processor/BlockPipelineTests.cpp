@@ -1,6 +1,7 @@
 #include "dsp/BreadLayer.h"
 #include "dsp/SignalTestHelpers.h"
 #include "processor/PluginProcessor.h"
+#include "support/EngineLayers.h"
 
 #include <gtest/gtest.h>
 
@@ -179,7 +180,7 @@ TEST_F (Pipeline, NonFiniteOutputOfALayerLeavesAsSilence)
     auto block = sine (2, 64, 0.5f);
     engine->process (block, settings);
 
-    engine->getLayers().filling.smearState[0] = std::numeric_limits<float>::quiet_NaN();
+    EngineLayerAccess::layersOf (*engine).filling.smear.memory[0] = std::numeric_limits<float>::quiet_NaN();
     block = sine (2, 64, 0.5f, 64);
     engine->process (block, settings);
 
@@ -380,7 +381,7 @@ TEST_F (Pipeline, KindJumpFadesToDryResetsAndFadesBackIn)
     EXPECT_NEAR (processor.getEngine().getTransition().fade, (float) n / 5760.0f, 1.0e-4f); // 120 ms back in
     EXPECT_EQ (meter (0), 0.0f);                                                            // meters were reset after
     EXPECT_GT (meter (2), 0.0f);                                                            // the input was metered
-    EXPECT_EQ (processor.getEngine().getLayers().filling.writeIndex, n);                    // so was the engine
+    EXPECT_EQ (processor.getEngine().getLayers().filling.delayLines.writeIndex, n);                    // so was the engine
 
     for (int blockIndex = 0; blockIndex < 12; ++blockIndex)
         run (0.1f);

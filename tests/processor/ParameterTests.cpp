@@ -87,7 +87,7 @@ TEST (ParameterSet, ChoiceListsHoldTheKindsAndModes)
     {
         if (runsInEffectEngine (kind))
         {
-            EXPECT_EQ (kFillingTypeNames[(int) effectEngineRouteFor (kind).kind], kBreadTypeNames[kind]) << kind;
+            EXPECT_EQ (kFillingTypeNames[(int) kBreadRoutes[(size_t) kind].effectKind], kBreadTypeNames[kind]) << kind;
         }
     }
 }

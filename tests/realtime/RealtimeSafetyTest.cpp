@@ -278,8 +278,8 @@ TEST (RealtimeSafety, RecoveryFromANonFiniteLayerNeitherAllocatesNorLocks)
             runBlock();
 
         const auto firings = engine->getGuardFirings();
-        poisoned::poisonKind (engine->getLayers(), true);
-        poisoned::poisonKind (engine->getLayers(), false);
+        poisoned::poisonKind (*engine, true);
+        poisoned::poisonKind (*engine, false);
 
         {
             ArmedScope scope;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dsp/MorselloEngine.h"
+#include "support/EngineLayers.h"
 
 #include <limits>
 
@@ -31,17 +31,17 @@ inline void poison (BreadState& state) noexcept
 
 inline void poison (EffectSlot& slot) noexcept
 {
-    for (auto& line : slot.delay)
+    for (auto& line : slot.delayLines.lines)
         fill (line);
 
-    for (auto& line : slot.resonatorLine)
+    for (auto& line : slot.tonal.resonatorLines)
         fill (line);
 
-    slot.heldSample = { kNaN, kNaN };
-    slot.smearState = { kNaN, kNaN };
-    slot.toneState = { kNaN, kNaN };
+    slot.loFi.heldSample = { kNaN, kNaN };
+    slot.smear.memory = { kNaN, kNaN };
+    slot.tonal.toneState = { kNaN, kNaN };
 
-    slot.tonalPhase = (double) kNaN;
+    slot.tonal.phase = (double) kNaN;
 
     // Longer than the reverb's longest line at any rate the tests use, so that every sample
     // of it is NaN.
@@ -57,8 +57,10 @@ inline void poison (EffectSlot& slot) noexcept
 }
 
 // The memory a kind runs on: a bread kind's in both bread layers, a filling kind's in the filling.
-inline void poisonKind (MorselloEngine::Layers& layers, bool isBread) noexcept
+inline void poisonKind (MorselloEngine& engine, bool isBread) noexcept
 {
+    auto& layers = EngineLayerAccess::layersOf (engine);
+
     if (! isBread)
     {
         poison (layers.filling);
