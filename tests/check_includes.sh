@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
-# The include rules of the sources: dsp/ includes nothing of the plug-in around it, no modal
-# loop, and no two
-# parts include each other, directly or through others. A part is a header with its source file.
+# The include rules of the sources the build does not hold itself: no include by a relative
+# path, no modal loop, and no two parts include each other, directly or through others. A part
+# is a header with its source file.
 set -euo pipefail
 source_dir="${1:?usage: check_includes.sh <source folder>}"
 cd "$source_dir"
 
 status=0
 
-# The engine's folder stands alone: it may include only itself and the framework.
-if grep -n '#include "' dsp/*.h dsp/*.cpp | grep -v '#include "dsp/'; then
-    echo "dsp/ includes the plug-in's code (above)"
+# The build holds what each library may include (cmake/Dsp.cmake gives the engine its own
+# folder and the framework's audio basics alone); an include that climbs out of its folder by a
+# relative path would get round that.
+if grep -n '#include "\.\./' */*.h */*.cpp; then
+    echo "an include reaches another folder by a relative path (above)"
     status=1
 fi
 
