@@ -41,10 +41,14 @@ const juce::String MorselloAudioProcessor::getName() const { return "The Morsell
 
 void MorselloAudioProcessor::prepareToPlay (double newSampleRate, int maximumBlockSize)
 {
+    // Hosts restore a project's state before they make the plug-in ready to play; this is the
+    // first call after the restore has returned and before the first block (see below).
+    announceRestoredValues();
+
     engine.prepare (newSampleRate, maximumBlockSize, getTotalNumOutputChannels(), readSettings());
 }
 
-void MorselloAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
+void MorselloAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&) noexcept
 {
     for (auto channel = getTotalNumInputChannels(); channel < std::min (buffer.getNumChannels(), getTotalNumOutputChannels()); ++channel)
         buffer.clear (channel, 0, buffer.getNumSamples());
@@ -191,8 +195,10 @@ void MorselloAudioProcessor::announceRestoredValues()
     // the next processed block, while it sends nothing for the changes a state restore makes.
     // A host that selects a program and then restores a chunk, as Ardour does when it reopens a
     // project, would so receive the program's values after the restore and apply them over it.
-    // Announcing the restored values once more, after the restore has returned, replaces what
-    // is queued; hosts that were told nothing stale just hear the values they already have.
+    // Announcing the restored values once more, after the restore has returned and before the
+    // first block, replaces what is queued; hosts that were told nothing stale just hear the
+    // values they already have. (During the restore itself the wrapper passes nothing on, and a
+    // message posted from it would arrive after the first block.)
     if (! restoredValuesToAnnounce.exchange (false))
         return;
 
@@ -288,7 +294,6 @@ int MorselloAudioProcessor::getNumPrograms() { return kNumFactoryRecipes; }
 // restored a state, before the next block: the point at which restored values are announced.
 int MorselloAudioProcessor::getCurrentProgram()
 {
-    announceRestoredValues();
     return currentProgram;
 }
 // The host's own selection: it already shows this program, so it is not told of it again.

@@ -20,7 +20,8 @@ public:
 
     void prepareToPlay (double newSampleRate, int maximumBlockSize) override;
     void releaseResources() override;
-    void processBlock (juce::AudioBuffer<float>&, juce::MidiBuffer&) override;
+    // Runs on the audio thread: allocates nothing, locks nothing, throws nothing.
+    void processBlock (juce::AudioBuffer<float>&, juce::MidiBuffer&) noexcept override;
     using juce::AudioProcessor::processBlock;
 
     double getTailLengthSeconds() const override;
@@ -83,7 +84,7 @@ private:
     bool setRecipe (int index);
 
     // Tells the listeners (the host's wrapper) every parameter's value again, once after each
-    // state restore. Called where the host synchronises itself with a restored state.
+    // state restore. Called when the host next prepares the plug-in to play.
     void announceRestoredValues();
 
     // A saved program index, or -1 when the text is not a factory recipe's index.

@@ -127,9 +127,10 @@ TEST (StateChunk, ReselectingTheSavedProgramAfterARestoreKeepsTheEdits)
 }
 
 // The framework's VST3 wrapper sends changes made away from its message thread with the next
-// block but nothing for a restore; when the host synchronises itself after a restore (it reads
-// the current program), every restored value is told once more, so nothing older is sent last.
-TEST (StateChunk, RestoredValuesAreToldOnceWhenTheHostReadsTheProgram)
+// block but nothing for a restore; when the host prepares the plug-in after a restore, every
+// restored value is told once more, so nothing older is sent last. Reading the program tells
+// nothing: a getter has no side effect.
+TEST (StateChunk, RestoredValuesAreToldOnceWhenTheHostPreparesAfterARestore)
 {
     struct ValueRecorder final : juce::AudioProcessorListener
     {
@@ -148,10 +149,12 @@ TEST (StateChunk, RestoredValuesAreToldOnceWhenTheHostReadsTheProgram)
 
     ValueRecorder recorder;
     reopened.addListener (&recorder);
-    reopened.getCurrentProgram();
+    EXPECT_EQ (reopened.getCurrentProgram(), 9);
+    EXPECT_TRUE (recorder.told.empty());
+    reopened.prepareToPlay (48000.0, 256);
     const auto toldAfterRestore = recorder.told;
     recorder.told.clear();
-    reopened.getCurrentProgram();
+    reopened.prepareToPlay (48000.0, 256);
     reopened.removeListener (&recorder);
 
     ASSERT_EQ (toldAfterRestore.size(), kParameterIds.size());
