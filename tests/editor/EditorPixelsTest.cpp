@@ -37,9 +37,9 @@ struct MeterStep
 
 constexpr MeterStep meterSteps[] {
     { "silence", { 0.0f, 0.0f, 0.0f, 0.0f }, 3 },
-    { "steady", { 0.5f, 0.25f, 0.1f, 0.02f }, 10 },   // -6, -12, -20, -34 dB
-    { "clipping", { 1.0f, 0.999f, 0.6f, 1.2f }, 1 },  // both inputs and the right output clip
-    { "falling", { 0.0f, 0.0f, 0.0f, 0.0f }, 50 },    // holds over, clip colour gone, bars down
+    { "steady", { 0.5f, 0.25f, 0.1f, 0.02f }, 10 },  // -6, -12, -20, -34 dB
+    { "clipping", { 1.0f, 0.999f, 0.6f, 1.2f }, 1 }, // both inputs and the right output clip
+    { "falling", { 0.0f, 0.0f, 0.0f, 0.0f }, 50 },   // holds over, clip colour gone, bars down
 };
 
 // A 64-bit FNV-1a hash of the pixels' colours, whatever the image's format, so an editor that
