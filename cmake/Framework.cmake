@@ -17,13 +17,13 @@
 # hosts pump messages with runDispatchLoopUntil). Modal loops only add synchronous variants of
 # functions; the plug-in's own code uses the asynchronous ones, which tests/check_includes.sh
 # holds.
-set (MORSELLO_FRAMEWORK_COMPILE_OPTIONS "" CACHE STRING
-     "Extra compiler flags for the framework's module sources only")
-
 function (morsello_add_framework_library name)
     cmake_parse_arguments (ARG "" "PLUGIN" "DEFINITIONS" ${ARGN})
 
     add_library (${name} STATIC)
+    # The flags the folder gives every target (MORSELLO_INSTRUMENTATION, the sanitizer build's)
+    # stay off the framework's sources: they compile exactly as in the ordinary build.
+    set_property (TARGET ${name} PROPERTY COMPILE_OPTIONS "")
     target_link_libraries (${name}
         PRIVATE
             juce::juce_audio_utils
@@ -49,10 +49,6 @@ function (morsello_add_framework_library name)
     target_include_directories (${name} INTERFACE $<TARGET_PROPERTY:${name},INCLUDE_DIRECTORIES>)
     target_compile_definitions (${name} INTERFACE
         $<FILTER:$<TARGET_PROPERTY:${name},COMPILE_DEFINITIONS>,EXCLUDE,JucePlugin_|JUCE_SHARED_CODE|JUCE_STANDALONE_APPLICATION>)
-
-    # Flags for the framework's own sources alone (scripts/sanitize.sh leaves the undefined-behaviour
-    # checks out of them: see docs/reliability.md).
-    target_compile_options (${name} PRIVATE ${MORSELLO_FRAMEWORK_COMPILE_OPTIONS})
 
     set_target_properties (${name} PROPERTIES
         POSITION_INDEPENDENT_CODE TRUE

@@ -11,5 +11,8 @@ build="${MORSELLO_BUILD_DIR:-$root/build}"
 export CCACHE_BASEDIR="$root"
 export CCACHE_NOHASHDIR=1
 
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+# g++ by the name the sanitizer stage uses too: the compiler cache keys on the compiler's name,
+# and that stage takes the framework's library from the cache (scripts/sanitize.sh).
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++ >/dev/null
 echo "$build"

@@ -17,24 +17,32 @@ shift || true
 case "$mode" in
     address)
         build="${MORSELLO_SANITIZE_BUILD_DIR:-$root/build-asan}"
-        flags="-fsanitize=address,undefined -fno-sanitize-recover=undefined"
-        # The framework's modules get AddressSanitizer alone: the undefined-behaviour checks are
-        # local to the code compiled with them (no shadow memory, no change of ABI), so leaving
-        # them out of the framework loses only reports inside the framework, which the fuzz
-        # stage's clang build still checks, and saves a large share of this build's time.
-        framework_flags="-fno-sanitize=undefined"
+        sanitizers="-fsanitize=address,undefined -fno-sanitize-recover=undefined"
+        # The project's own code is instrumented; the framework's library is not, and compiles
+        # exactly as in the ordinary build, so it comes from the compiler cache. Both
+        # sanitizers allow that: their checks are compiled into the code they watch and need
+        # nothing of the rest, and the allocator (and with it leak and use-after-free detection)
+        # is replaced for the whole program. What is lost is the checking of the framework's
+        # own accesses: the fuzz stage's clang build still compiles the framework with both
+        # sanitizers, on the inputs from outside (chunks, recipe files) that reach it.
+        instrumentation=(-DMORSELLO_INSTRUMENTATION="$sanitizers -fno-omit-frame-pointer -g1 -O1")
+        linking="$sanitizers"
         targets=(morsello_tests morsello_realtime_tests morsello_editor_tests morsello_render_tests
                  morsello_stress_tests morsello_host_tests morsello_lv2_tests)
         # Everything those targets hold. Left out: the targets not built here (the DAW's), the
         # DAW and Windows checks and the checks that run no plug-in code (reasons in
-        # docs/reliability.md).
-        select=(-E '_NOT_BUILT$|^daw_|^windows_|^lv2_bundle_is_listed|^source_include_rules$')
+        # docs/reliability.md). Two at a time: the soak alone runs for minutes.
+        select=(-j2 -E '_NOT_BUILT$|^daw_|^windows_|^lv2_bundle_is_listed|^source_include_rules$')
         ;;
     thread)
         build="${MORSELLO_SANITIZE_BUILD_DIR:-$root/build-tsan}"
-        flags="-fsanitize=thread"
-        # ThreadSanitizer must see every access and every synchronisation: the framework too.
-        framework_flags=""
+        # ThreadSanitizer must see every access and every lock, the framework's too, so the whole
+        # build is instrumented. -O1 keeps the framework's compile time down and the reports'
+        # stacks readable; line tables (-g1) give the reports their source lines.
+        flags="-fsanitize=thread -fno-omit-frame-pointer -g1"
+        instrumentation=(-DCMAKE_C_FLAGS_RELEASE="-O1 -DNDEBUG" -DCMAKE_CXX_FLAGS_RELEASE="-O1 -DNDEBUG"
+                         -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags")
+        linking="$flags"
         targets=(morsello_tests morsello_stress_tests)
         select=(-R '^Processor\.AudioKeepsRunningWhileTheMessageThreadChangesEverything$|^ThreadStress\.')
         ;;
@@ -47,18 +55,14 @@ esac
 "$root/scripts/install-dependencies.sh"
 export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1
 
-# -O1 keeps the framework's compile time down and the reports' stacks readable; line tables
-# (-g1) give the reports their source lines. The Windows cross build's results are not read.
-flags="$flags -fno-omit-frame-pointer -g1"
+# The Windows cross build's results are not read.
 unset MORSELLO_WINDOWS_BUILD_DIR
 cmake -S "$root" -B "$build" -G Ninja \
     -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++ \
-    -DCMAKE_C_FLAGS_RELEASE="-O1 -DNDEBUG" -DCMAKE_CXX_FLAGS_RELEASE="-O1 -DNDEBUG" \
-    -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
-    -DCMAKE_EXE_LINKER_FLAGS="$flags" -DCMAKE_SHARED_LINKER_FLAGS="$flags" \
-    -DCMAKE_MODULE_LINKER_FLAGS="$flags" \
-    -DMORSELLO_FRAMEWORK_COMPILE_OPTIONS="$framework_flags" \
+    "${instrumentation[@]}" \
+    -DCMAKE_EXE_LINKER_FLAGS="$linking" -DCMAKE_SHARED_LINKER_FLAGS="$linking" \
+    -DCMAKE_MODULE_LINKER_FLAGS="$linking" \
     -DMORSELLO_BUILD_BENCHMARKS=OFF -DMORSELLO_BUILD_FUZZERS=OFF >/dev/null
 
 cmake --build "$build" --target "${targets[@]}"

@@ -41,3 +41,25 @@ juce::String meterPeakText (float linearPeak)
 
     return juce::String (20.0f * std::log10 (linearPeak), 1) + " dB";
 }
+
+MeterPicture meterPicture (const MeterDisplayState& state, int firstChannel)
+{
+    const auto c0 = (size_t) firstChannel;
+    MeterPicture picture;
+    picture.peakText = meterPeakText (juce::jmax (state.heldPeak[c0], state.heldPeak[c0 + 1]));
+
+    for (size_t row = 0; row < 2; ++row)
+    {
+        const auto c = c0 + row;
+        const auto fill = meterFraction (state.displayLevel[c]);
+
+        for (int j = 0; j < meterSegments && isSegmentLit (j, fill); ++j)
+            ++picture.litSegments[row];
+
+        const auto marked = state.heldPeak[c] > meterMarkerThreshold;
+        picture.markerFraction[row] = marked ? meterFraction (state.heldPeak[c]) : -1.0f;
+        picture.markerClipping[row] = marked && state.clipTicks[c] > 0;
+    }
+
+    return picture;
+}

@@ -27,6 +27,39 @@ struct MeterDisplayState
     void update (int channel, float peak) noexcept;
 };
 
+// Segments in each row of a meter's bar.
+constexpr int meterSegments = 28;
+
+// A row's hold marker shows while its held peak is above this (-60 dB, the bar's left end).
+constexpr float meterMarkerThreshold = 0.001f;
+
+// What one meter (a pair of channels: 0 for the input, 2 for the output) shows, reduced to the
+// values its pixels depend on: two equal pictures are drawn with the same pixels, so the editor
+// repaints a meter only when its picture changes.
+struct MeterPicture
+{
+    juce::String peakText;                  // the header's held peak of both channels
+    std::array<int, 2> litSegments {};      // per row: segments lit from the left
+    std::array<float, 2> markerFraction {}; // per row: hold marker's place on the bar; -1 for none
+    std::array<bool, 2> markerClipping {};  // per row: the marker shows the clip colour
+
+    bool operator== (const MeterPicture& other) const noexcept
+    {
+        return peakText == other.peakText && litSegments == other.litSegments
+               && markerFraction == other.markerFraction && markerClipping == other.markerClipping;
+    }
+
+    bool operator!= (const MeterPicture& other) const noexcept { return ! operator== (other); }
+};
+
+MeterPicture meterPicture (const MeterDisplayState& state, int firstChannel);
+
+// Whether segment `index` of a row is lit when the bar is filled to `fill` (0..1).
+inline bool isSegmentLit (int index, float fill) noexcept
+{
+    return (float) index / (float) meterSegments < fill;
+}
+
 // The meter maps -60..0 dB linearly onto 0..1 of the bar; silence and anything at or below
 // -60 dB give 0, anything above 0 dBFS gives 1.
 float meterFraction (float linearLevel) noexcept;

@@ -290,7 +290,17 @@ void MorselloAudioProcessorEditor::refresh()
         }
     }
 
-    repaint();
+    // In silence and between moves the pictures stay equal, and the tick draws nothing.
+    for (size_t i = 0; i < meterPlaces.size(); ++i)
+    {
+        auto picture = meterPicture (meterState, meterPlaces[i].firstChannel);
+
+        if (picture != shownMeters[i])
+        {
+            shownMeters[i] = std::move (picture);
+            repaint (meterRepaintArea (meterPlaces[i]));
+        }
+    }
 }
 
 //==============================================================================
@@ -301,6 +311,9 @@ std::pair<float, float> MorselloAudioProcessorEditor::designScale() const noexce
 
 void MorselloAudioProcessorEditor::resized()
 {
+    // Remade at the new size by the next paint.
+    staticLayer = {};
+
     // Each design value is scaled and rounded on its own, so neighbouring children may differ
     // by a pixel from a scaled union, but every child follows the same rule at every size.
     const auto scale = designScale();
@@ -357,10 +370,45 @@ void MorselloAudioProcessorEditor::resized()
 //==============================================================================
 void MorselloAudioProcessorEditor::paint (juce::Graphics& g)
 {
-    g.fillAll (Palette::charcoal);
-
     if (getWidth() <= 0 || getHeight() <= 0)
+    {
+        g.fillAll (Palette::charcoal);
         return;
+    }
+
+    // The layer is made in the display's own pixels, so that drawing it back is a plain copy
+    // (the two scales cancel) and it looks as sharp as drawing the parts directly.
+    const auto scale = g.getInternalContext().getPhysicalPixelScaleFactor();
+    const auto layerWidth = juce::roundToInt ((float) getWidth() * scale);
+    const auto layerHeight = juce::roundToInt ((float) getHeight() * scale);
+
+    if (! staticLayer.isValid() || staticLayerScale != scale || staticLayer.getWidth() != layerWidth
+        || staticLayer.getHeight() != layerHeight)
+    {
+        staticLayer = juce::Image (juce::Image::ARGB, juce::jmax (1, layerWidth), juce::jmax (1, layerHeight), true);
+        staticLayerScale = scale;
+
+        juce::Graphics layer (staticLayer);
+        layer.addTransform (juce::AffineTransform::scale ((float) staticLayer.getWidth() / (float) getWidth(),
+                                                          (float) staticLayer.getHeight() / (float) getHeight()));
+        paintStaticParts (layer);
+    }
+
+    g.setOpacity (1.0f);
+    g.drawImageTransformed (staticLayer,
+                            juce::AffineTransform::scale ((float) getWidth() / (float) staticLayer.getWidth(),
+                                                          (float) getHeight() / (float) staticLayer.getHeight()));
+
+    // The meters lie on their own part of the layer and nothing else is drawn over them, so they
+    // come last; a repaint of a control elsewhere leaves them out.
+    for (const auto& place : meterPlaces)
+        if (g.clipRegionIntersects (meterRepaintArea (place)))
+            drawMeter (g, meterArea (place), place.firstChannel, place.name);
+}
+
+void MorselloAudioProcessorEditor::paintStaticParts (juce::Graphics& g) const
+{
+    g.fillAll (Palette::charcoal);
 
     const auto [sx, sy] = designScale();
 
@@ -404,13 +452,22 @@ void MorselloAudioProcessorEditor::paint (juce::Graphics& g)
     g.setColour (Palette::cream.withAlpha (0.25f));
     g.drawLine (60.0f * sx, 640.0f * sy, 1185.0f * sx, 640.0f * sy, 1.0f);
 
-    drawMeter (g, { 62.0f * sx, 656.0f * sy, 300.0f * sx, 76.0f * sy }, 0, "in");
-    drawMeter (g, { 1328.0f * sx, 656.0f * sy, 300.0f * sx, 76.0f * sy }, 2, "out");
-
     // A fixed caption under each meter, not derived from the meter's mapping.
     const juce::String scale ("-60        -36        -24        -12        0");
     drawPanelText (g, scale, 80, 735, 278, 24, 13, Palette::cream);
     drawPanelText (g, scale, 1346, 735, 278, 24, 13, Palette::cream);
+}
+
+juce::Rectangle<float> MorselloAudioProcessorEditor::meterArea (const MeterPlace& place) const noexcept
+{
+    const auto [sx, sy] = designScale();
+    return { place.x * sx, 656.0f * sy, 300.0f * sx, 76.0f * sy };
+}
+
+juce::Rectangle<int> MorselloAudioProcessorEditor::meterRepaintArea (const MeterPlace& place) const noexcept
+{
+    // The outline's stroke reaches half a pixel beyond the area, and its smoothing one more.
+    return meterArea (place).getSmallestIntegerContainer().expanded (2);
 }
 
 void MorselloAudioProcessorEditor::drawPanelText (juce::Graphics& g, const juce::String& text, float x, float y,
@@ -447,7 +504,6 @@ void MorselloAudioProcessorEditor::drawMeter (juce::Graphics& g, juce::Rectangle
     const auto peak = juce::jmax (meterState.heldPeak[c0], meterState.heldPeak[c0 + 1]);
     g.drawText (meterPeakText (peak), header, juce::Justification::centredRight, true);
 
-    constexpr int numSegments = 28;
     const juce::Colour red (0xFFF53A30), yellow (0xFFF8CF34), green (0xFF40DC5B);
 
     for (int i = 0; i < 2; ++i)
@@ -463,16 +519,16 @@ void MorselloAudioProcessorEditor::drawMeter (juce::Graphics& g, juce::Rectangle
         g.drawText (i == 0 ? "L" : "R", letterArea, juce::Justification::centredLeft, true);
 
         const auto fill = meterFraction (meterState.displayLevel[c]);
-        const auto segmentWidth = juce::jmax (0.0f, bar.getWidth() / (float) numSegments - 1.5f * s);
+        const auto segmentWidth = juce::jmax (0.0f, bar.getWidth() / (float) meterSegments - 1.5f * s);
 
-        for (int j = 0; j < numSegments; ++j)
+        for (int j = 0; j < meterSegments; ++j)
         {
-            const auto t = (float) j / (float) numSegments;
+            const auto t = (float) j / (float) meterSegments;
             const auto x = bar.getX() + bar.getWidth() * t;
             const auto colour = t > 0.9f ? red : (t > 0.7f ? yellow : green);
             const juce::Rectangle<float> segment { x, bar.getY(), segmentWidth, bar.getHeight() };
 
-            if (t < fill)
+            if (isSegmentLit (j, fill))
             {
                 g.setColour (colour.withAlpha (0.14f));
                 g.fillRoundedRectangle ({ x - s, bar.getY() - s, juce::jmax (0.0f, segmentWidth + 2.0f * s),
@@ -488,7 +544,7 @@ void MorselloAudioProcessorEditor::drawMeter (juce::Graphics& g, juce::Rectangle
             g.fillRect (segment);
         }
 
-        if (meterState.heldPeak[c] > 0.001f)
+        if (meterState.heldPeak[c] > meterMarkerThreshold)
         {
             const auto held = meterFraction (meterState.heldPeak[c]);
             g.setColour (meterState.clipTicks[c] > 0 ? juce::Colours::orangered : Palette::cream);

@@ -24,8 +24,10 @@ public:
     void paint (juce::Graphics&) override;
     void resized() override;
 
-    // What each tick of the 33 ms timer does: meters, bread-mode buttons, bread 2's knobs,
-    // repaint. A test or an offscreen renderer calls it to advance the display without waiting.
+    // What each tick of the 33 ms timer does: meters, bread-mode buttons, bread 2's knobs, and
+    // a repaint of each meter whose picture changed (nothing else: the controls repaint
+    // themselves when they change). A test or an offscreen renderer calls it to advance the
+    // display without waiting.
     void refresh();
 
     // Stops the timer's ticks, so that refresh() alone advances the display.
@@ -56,8 +58,22 @@ private:
     // Window pixels per design-grid unit, horizontally and vertically.
     std::pair<float, float> designScale() const noexcept;
 
+    // Everything the window shows that changes only with its size: background, logo, texts,
+    // divider and the meters' scales. Drawn into staticLayer, never straight to the screen.
+    void paintStaticParts (juce::Graphics&) const;
     void drawPanelText (juce::Graphics&, const juce::String& text, float x, float y, float w, float h,
                         float fontSize, juce::Colour colour) const;
+
+    // The meters, drawn over the static layer on every paint that reaches them.
+    struct MeterPlace
+    {
+        float x; // design-grid left edge; both meters share their top, width and height
+        int firstChannel;
+        const char* name;
+    };
+    static constexpr std::array<MeterPlace, 2> meterPlaces { { { 62.0f, 0, "in" }, { 1328.0f, 2, "out" } } };
+    juce::Rectangle<float> meterArea (const MeterPlace&) const noexcept;
+    juce::Rectangle<int> meterRepaintArea (const MeterPlace&) const noexcept;
     void drawMeter (juce::Graphics&, juce::Rectangle<float> area, int firstChannel, const juce::String& name) const;
 
     // Declaration order is construction order; destruction runs backwards, so the file chooser
@@ -89,6 +105,13 @@ private:
     std::unique_ptr<juce::FileChooser> fileChooser;
     int selectedRecipe = 0; // factory recipe last chosen or stepped to in this editor
     MeterDisplayState meterState;
+    std::array<MeterPicture, meterPlaces.size()> shownMeters; // what the meters were last drawn with
+
+    // The static parts at the current size, in physical pixels at staticLayerScale (the
+    // display's pixels per window unit); remade when either changes. Redrawing the scaled
+    // background picture on every tick was most of the open window's cost.
+    juce::Image staticLayer;
+    float staticLayerScale = 0.0f;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MorselloAudioProcessorEditor)
 };

@@ -5,6 +5,7 @@
 #include "Lv2Host.h"
 
 #include "processor/PluginProcessor.h"
+#include "support/ThreadWakeUps.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -301,6 +303,42 @@ TEST (Lv2Bundle, EachFactoryPresetAppliesItsRecipe)
         {
             EXPECT_GT (largestDifference (expected.back(), expected.front()), 1.0e-3f);
         }
+    }
+}
+
+// Loaded without a window, the plug-in's events run on its own message thread, which must sleep
+// while there is nothing to do (the framework's own loop polled every millisecond, about 900
+// wake-ups a second); its threads end with the last instance. Instances come and go in both
+// orders.
+TEST (Lv2Bundle, AnIdleInstanceLeavesItsThreadsAsleepAndTheLastOneEndsThem)
+{
+    using namespace std::chrono_literals;
+    const auto signal = makeSignal();
+    host().instantiate (sampleRate, blockSize).reset(); // the host's own first-use threads
+    const auto before = thread_wake_ups::threadIds();
+
+    {
+        auto instance = host().instantiate (sampleRate, blockSize);
+        render (*instance, signal);
+        const auto started = thread_wake_ups::newThreads (before);
+        ASSERT_FALSE (started.empty());
+        std::this_thread::sleep_for (200ms);
+        EXPECT_LT (thread_wake_ups::mostWakeUpsDuring (started, 1000ms), thread_wake_ups::maxIdlePluginWakeUpsPerSecond);
+    }
+
+    for (int round = 0; round < 20; ++round)
+    {
+        auto first = host().instantiate (sampleRate, blockSize);
+        auto second = host().instantiate (sampleRate, blockSize);
+        const auto started = thread_wake_ups::newThreads (before);
+        EXPECT_FALSE (started.empty()) << round;
+
+        if (round % 2 == 0)
+            first.reset();
+
+        second.reset();
+        first.reset();
+        EXPECT_FALSE (thread_wake_ups::anyRunning (started)) << round << ": a thread outlived the last instance";
     }
 }
 
