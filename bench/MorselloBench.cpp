@@ -9,7 +9,7 @@
 #include "dsp/MorselloEngine.h"
 #include "dsp/VectorMath.h"
 #include "processor/Parameters.h"
-#include "recipes/FactoryRecipes.h"
+#include "processor/programs/FactoryRecipes.h"
 
 #include <benchmark/benchmark.h>
 

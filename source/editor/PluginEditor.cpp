@@ -4,8 +4,8 @@
 #include "look/Palette.h"
 #include "processor/PluginProcessor.h"
 #include "recipes/ChefsChoice.h"
-#include "recipes/FactoryRecipes.h"
-#include "recipes/RecipeFile.h"
+#include "processor/programs/FactoryRecipes.h"
+#include "editor/RecipeDialogs.h"
 
 #if __has_include("MorselloPictures.h")
     #include "MorselloPictures.h"
@@ -21,8 +21,49 @@ namespace
 constexpr int timerIntervalMs = 33;
 } // namespace
 
+// The processor's editor is made here, beside the editor, so that the processor's own files
+// never include the editor.
+juce::AudioProcessorEditor* MorselloAudioProcessor::createEditor()
+{
+    return new MorselloAudioProcessorEditor (*this);
+}
+
 MorselloAudioProcessorEditor::MorselloAudioProcessorEditor (MorselloAudioProcessor& owner)
-    : juce::AudioProcessorEditor (owner), processor (owner)
+    : juce::AudioProcessorEditor (owner),
+      processor (owner),
+      breadModeParameter (choiceParameter (owner, breadModeIndex))
+{
+    loadPictures();
+    setUpWindow();
+    setUpKindMenus();
+    setUpBreadKnobs();
+    setUpFillingKnobs();
+    setUpFinishingKnobs();
+    setUpModeButtons();
+    setUpRecipeControls();
+
+    updateCaptions();
+    resized();
+    startTimer (timerIntervalMs);
+}
+
+juce::AudioParameterChoice& MorselloAudioProcessorEditor::choiceParameter (MorselloAudioProcessor& owner, int index)
+{
+    // The parameter layout makes every kind and mode parameter a choice; anything else is a
+    // programming error that no user could cause.
+    auto* parameter = dynamic_cast<juce::AudioParameterChoice*> (owner.getParameterTree().getParameter (kParameterIds[(size_t) index]));
+    jassert (parameter != nullptr);
+    return *parameter;
+}
+
+void MorselloAudioProcessorEditor::attach (juce::Slider& knob, int parameterIndex, std::unique_ptr<SliderAttachment>& attachment)
+{
+    const juce::String id { kParameterIds[(size_t) parameterIndex] };
+    knob.setComponentID (id);
+    attachment = std::make_unique<SliderAttachment> (processor.getParameterTree(), id, knob);
+}
+
+void MorselloAudioProcessorEditor::loadPictures()
 {
 #if MORSELLO_HAS_PICTURES
     // Decoded once here, never while painting; the image cache hands a second editor the
@@ -31,7 +72,10 @@ MorselloAudioProcessorEditor::MorselloAudioProcessorEditor (MorselloAudioProcess
                                                        MorselloPictures::morsellobackground_pngSize);
     logoImage = juce::ImageCache::getFromMemory (MorselloPictures::logo_png, MorselloPictures::logo_pngSize);
 #endif
+}
 
+void MorselloAudioProcessorEditor::setUpWindow()
+{
     setLookAndFeel (&editorLookAndFeel);
 
     // The start size is set as it is; only later resizing keeps the fixed ratio.
@@ -39,15 +83,18 @@ MorselloAudioProcessorEditor::MorselloAudioProcessorEditor (MorselloAudioProcess
     setResizeLimits (1170, 658, designWidth, designHeight);
     getConstrainer()->setFixedAspectRatio ((double) designWidth / (double) designHeight);
     setSize (1254, 706);
+}
 
+void MorselloAudioProcessorEditor::setUpKindMenus()
+{
     // Kind menus. Both bread menus show the one breadType, so choosing in either moves the other.
     bread1Box.addItemList (kBreadTypeNames, 1);
     bread2Box.addItemList (kBreadTypeNames, 1);
     fillingBox.addItemList (kFillingTypeNames, 1);
-    // Every control carries an ID of its own. The look and feel draws the boxes whose IDs end
-    // in "Display" as displays, the filling's in amber.
-    bread1Box.setComponentID ("bread1Display");
-    bread2Box.setComponentID ("bread2Display");
+    // The look and feel draws the boxes whose IDs end in "Display" as displays, the filling's in
+    // amber. Both bread menus are the one bread display, shown on each slice.
+    bread1Box.setComponentID ("breadDisplay");
+    bread2Box.setComponentID ("breadDisplay");
     fillingBox.setComponentID ("fillingDisplay");
 
     for (auto* box : { &bread2Box, &bread1Box, &fillingBox })
@@ -57,10 +104,19 @@ MorselloAudioProcessorEditor::MorselloAudioProcessorEditor (MorselloAudioProcess
     }
 
     auto& parameters = processor.getParameterTree();
-    bread1Attachment = std::make_unique<ComboBoxAttachment> (parameters, "breadType", bread1Box);
-    bread2Attachment = std::make_unique<ComboBoxAttachment> (parameters, "breadType", bread2Box);
-    fillingAttachment = std::make_unique<ComboBoxAttachment> (parameters, "fillingType", fillingBox);
+    bread1Attachment = std::make_unique<ComboBoxAttachment> (parameters, kParameterIds[breadTypeIndex], bread1Box);
+    bread2Attachment = std::make_unique<ComboBoxAttachment> (parameters, kParameterIds[breadTypeIndex], bread2Box);
+    fillingAttachment = std::make_unique<ComboBoxAttachment> (parameters, kParameterIds[fillingTypeIndex], fillingBox);
 
+    // Only bread 1's menu drives the captions: bread 2's changes reach it through breadType.
+    bread1Box.onChange = [this]
+    { updateCaptions(); };
+    fillingBox.onChange = [this]
+    { updateCaptions(); };
+}
+
+void MorselloAudioProcessorEditor::setUpBreadKnobs()
+{
     // Bread knobs sit on the pale slices: dark text on a cream box.
     for (size_t i = 0; i < leftKnobs.size(); ++i)
     {
@@ -74,15 +130,15 @@ MorselloAudioProcessorEditor::MorselloAudioProcessorEditor (MorselloAudioProcess
             knob->setColour (juce::Slider::textBoxOutlineColourId, Palette::brown.withAlpha (0.35f));
         }
 
-        const auto number = juce::String ((int) i + 1);
-        leftKnobs[i].setComponentID ("left" + number);
-        rightKnobs[i].setComponentID ("right" + number);
-        leftCaptions[i].setComponentID ("left" + number + "Caption");
-        rightCaptions[i].setComponentID ("right" + number + "Caption");
-        leftAttachments[i] = std::make_unique<SliderAttachment> (parameters, "left" + number, leftKnobs[i]);
-        rightAttachments[i] = std::make_unique<SliderAttachment> (parameters, "right" + number, rightKnobs[i]);
+        attach (leftKnobs[i], left1Index + (int) i, leftAttachments[i]);
+        attach (rightKnobs[i], right1Index + (int) i, rightAttachments[i]);
+        leftCaptions[i].setComponentID (leftKnobs[i].getComponentID() + "Caption");
+        rightCaptions[i].setComponentID (rightKnobs[i].getComponentID() + "Caption");
     }
+}
 
+void MorselloAudioProcessorEditor::setUpFillingKnobs()
+{
     // Filling knobs sit on the amber panel; the rust fill colour selects their dark style.
     for (size_t i = 0; i < fillKnobs.size(); ++i)
     {
@@ -92,12 +148,13 @@ MorselloAudioProcessorEditor::MorselloAudioProcessorEditor (MorselloAudioProcess
         knob.setColour (juce::Slider::textBoxTextColourId, juce::Colours::white);
         knob.setColour (juce::Slider::textBoxBackgroundColourId, Palette::charcoal.withAlpha (0.8f));
         fillCaptions[i].setColour (juce::Label::textColourId, Palette::cream);
-        const auto id = "fill" + juce::String ((int) i + 1);
-        knob.setComponentID (id);
-        fillCaptions[i].setComponentID (id + "Caption");
-        fillAttachments[i] = std::make_unique<SliderAttachment> (parameters, id, knob);
+        attach (knob, fill1Index + (int) i, fillAttachments[i]);
+        fillCaptions[i].setComponentID (knob.getComponentID() + "Caption");
     }
+}
 
+void MorselloAudioProcessorEditor::setUpFinishingKnobs()
+{
     // Toast takes the filling style, bite keeps the bread style.
     toastKnob.setColour (juce::Slider::rotarySliderFillColourId, Palette::rust);
     setupKnob (toastKnob, toastCaption, "toast");
@@ -107,20 +164,19 @@ MorselloAudioProcessorEditor::MorselloAudioProcessorEditor (MorselloAudioProcess
     for (auto* caption : { &toastCaption, &biteCaption, &outputCaption })
         caption->setColour (juce::Label::textColourId, Palette::cream);
 
-    toastKnob.setComponentID ("toast");
-    biteKnob.setComponentID ("bite");
-    outputSlider.setComponentID ("output");
-    toastCaption.setComponentID ("toastCaption");
-    biteCaption.setComponentID ("biteCaption");
-    outputCaption.setComponentID ("outputCaption");
-
-    toastAttachment = std::make_unique<SliderAttachment> (parameters, "toast", toastKnob);
-    biteAttachment = std::make_unique<SliderAttachment> (parameters, "bite", biteKnob);
-    outputAttachment = std::make_unique<SliderAttachment> (parameters, "output", outputSlider);
+    attach (toastKnob, toastIndex, toastAttachment);
+    attach (biteKnob, biteIndex, biteAttachment);
+    attach (outputSlider, outputIndex, outputAttachment);
+    toastCaption.setComponentID (toastKnob.getComponentID() + "Caption");
+    biteCaption.setComponentID (biteKnob.getComponentID() + "Caption");
+    outputCaption.setComponentID (outputSlider.getComponentID() + "Caption");
 
     outputSlider.setDoubleClickReturnValue (true, 0.0);
     outputSlider.setTextValueSuffix (" dB");
+}
 
+void MorselloAudioProcessorEditor::setUpModeButtons()
+{
     for (auto* button : { &linkButton, &mirrorButton, &freeButton, &diceButton,
                           &previousButton, &nextButton, &saveButton, &loadButton })
     {
@@ -142,6 +198,10 @@ MorselloAudioProcessorEditor::MorselloAudioProcessorEditor (MorselloAudioProcess
     linkButton.setComponentID ("linkButton");
     mirrorButton.setComponentID ("mirrorButton");
     freeButton.setComponentID ("freeButton");
+}
+
+void MorselloAudioProcessorEditor::setUpRecipeControls()
+{
     previousButton.setComponentID ("previousRecipe");
     nextButton.setComponentID ("nextRecipe");
     saveButton.setComponentID ("saveRecipe");
@@ -166,9 +226,9 @@ MorselloAudioProcessorEditor::MorselloAudioProcessorEditor (MorselloAudioProcess
     };
 
     saveButton.onClick = [this, showFileName]
-    { RecipeFile::launchSaveDialog (fileChooser, processor, showFileName); };
+    { RecipeDialogs::launchSave (fileChooser, processor, showFileName); };
     loadButton.onClick = [this, showFileName]
-    { RecipeFile::launchLoadDialog (fileChooser, processor, showFileName); };
+    { RecipeDialogs::launchLoad (fileChooser, processor, showFileName); };
 
     recipeBox.setJustificationType (juce::Justification::centred);
     recipeBox.setColour (juce::ComboBox::textColourId, Palette::cream);
@@ -192,16 +252,6 @@ MorselloAudioProcessorEditor::MorselloAudioProcessorEditor (MorselloAudioProcess
 
     selectedRecipe = processor.getCurrentProgram();
     showRecipe (selectedRecipe);
-
-    // Only bread 1's menu drives the captions: bread 2's changes reach it through breadType.
-    bread1Box.onChange = [this]
-    { updateCaptions(); };
-    fillingBox.onChange = [this]
-    { updateCaptions(); };
-
-    updateCaptions();
-    resized();
-    startTimer (timerIntervalMs);
 }
 
 MorselloAudioProcessorEditor::~MorselloAudioProcessorEditor()
@@ -228,7 +278,7 @@ void MorselloAudioProcessorEditor::setupKnob (juce::Slider& slider, juce::Label&
 void MorselloAudioProcessorEditor::setBreadMode (int modeIndex)
 {
     // One host-visible gesture; the buttons follow on the next tick, from the parameter.
-    processor.setParameterValue ("breadMode", (float) modeIndex);
+    processor.setParameterValue (kParameterIds[breadModeIndex], (float) modeIndex);
 }
 
 void MorselloAudioProcessorEditor::stepRecipe (int step)
@@ -273,9 +323,8 @@ void MorselloAudioProcessorEditor::refresh()
     for (int channel = 0; channel < MeterDisplayState::numChannels; ++channel)
         meterState.update (channel, processor.getLevelMeters().take (channel));
 
-    if (const auto* rawMode = processor.getParameterTree().getRawParameterValue ("breadMode"))
     {
-        const auto mode = juce::roundToInt (rawMode->load());
+        const auto mode = breadModeParameter.getIndex();
 
         linkButton.setToggleState (mode == linkMode, juce::dontSendNotification);
         mirrorButton.setToggleState (mode == mirrorMode, juce::dontSendNotification);

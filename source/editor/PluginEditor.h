@@ -49,6 +49,22 @@ private:
     using ComboBoxAttachment = juce::AudioProcessorValueTreeState::ComboBoxAttachment;
     using SliderAttachment = juce::AudioProcessorValueTreeState::SliderAttachment;
 
+    // The constructor's steps, each building one part of the window, in this order.
+    void loadPictures();
+    void setUpWindow();
+    void setUpKindMenus();
+    void setUpBreadKnobs();
+    void setUpFillingKnobs();
+    void setUpFinishingKnobs();
+    void setUpModeButtons();
+    void setUpRecipeControls();
+
+    static juce::AudioParameterChoice& choiceParameter (MorselloAudioProcessor&, int parameterIndex);
+
+    // Binds a knob to the parameter at `parameterIndex` of the parameter table; the knob's
+    // component ID is the parameter's ID.
+    void attach (juce::Slider& knob, int parameterIndex, std::unique_ptr<SliderAttachment>& attachment);
+
     void setupKnob (juce::Slider& slider, juce::Label& caption, const juce::String& text);
     void setBreadMode (int modeIndex);
     void stepRecipe (int step);
@@ -80,6 +96,7 @@ private:
     // and the attachments go before the controls they refer to, and the controls before the
     // look and feel they draw with.
     MorselloAudioProcessor& processor;
+    juce::AudioParameterChoice& breadModeParameter; // read on every tick
     MorselloLookAndFeel editorLookAndFeel;
     juce::Image backgroundImage, logoImage;
 

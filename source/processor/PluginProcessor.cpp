@@ -3,7 +3,7 @@
 #include "processor/NumberText.h"
 
 #include "processor/StrictXml.h"
-#include "recipes/FactoryRecipes.h"
+#include "processor/programs/FactoryRecipes.h"
 
 #include <cmath>
 

@@ -28,6 +28,8 @@ public:
     bool acceptsMidi() const override;
     bool producesMidi() const override;
 
+    // Defined in editor/PluginEditor.cpp, beside the editor it makes: the processor's own files
+    // never include the editor.
     juce::AudioProcessorEditor* createEditor() override;
     bool hasEditor() const override;
 

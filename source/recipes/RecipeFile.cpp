@@ -7,18 +7,6 @@ namespace
 {
 const juce::Identifier presetNameProperty { "presetName" };
 
-// Some platforms report a documents folder that does not exist (or none at all); the dialog
-// then starts in the home folder rather than somewhere arbitrary.
-juce::File documentsFolder()
-{
-    const auto documents = juce::File::getSpecialLocation (juce::File::userDocumentsDirectory);
-
-    if (documents.isDirectory())
-        return documents;
-
-    return juce::File::getSpecialLocation (juce::File::userHomeDirectory);
-}
-
 // The framework's default layout (declaration, blank line, two-space indentation, attributes
 // wrapped after 60 characters), with the line ends fixed to CR LF so that a file is the same
 // byte for byte on every platform.
@@ -29,44 +17,6 @@ juce::XmlElement::TextFormat recipeTextFormat()
     return format;
 }
 } // namespace
-
-std::function<void (const juce::MessageBoxOptions&)> RecipeFile::showMessageBox = [] (const juce::MessageBoxOptions& options)
-{
-    juce::AlertWindow::showAsync (options, static_cast<juce::ModalComponentManager::Callback*> (nullptr));
-};
-
-void RecipeFile::launchSaveDialog (std::unique_ptr<juce::FileChooser>& chooser, MorselloAudioProcessor& processor, ResultCallback onFinished)
-{
-    const auto startFile = documentsFolder().getChildFile (juce::String ("my morsello") + fileExtension);
-
-    // Assigning destroys the previous chooser, closing its dialog if it is still open.
-    chooser = std::make_unique<juce::FileChooser> ("Save Morsello recipe", startFile, fileFilter, true);
-
-    const auto flags = juce::FileBrowserComponent::saveMode
-                       | juce::FileBrowserComponent::canSelectFiles
-                       | juce::FileBrowserComponent::warnAboutOverwriting;
-
-    // The chooser belongs to the editor, which destroys it before the processor and itself, so
-    // the processor and whatever the callback refers to stay valid while the callback can run.
-    chooser->launchAsync (flags, [&processor, onFinished = std::move (onFinished)] (const juce::FileChooser& finished)
-                          {
-                              const auto result = save (processor, finished.getResult());
-
-                              if (result.outcome == Result::Outcome::failed)
-                                  showMessageBox (saveFailedMessage());
-
-                              onFinished (result); });
-}
-
-void RecipeFile::launchLoadDialog (std::unique_ptr<juce::FileChooser>& chooser, MorselloAudioProcessor& processor, ResultCallback onFinished)
-{
-    chooser = std::make_unique<juce::FileChooser> ("Load Morsello recipe", documentsFolder(), fileFilter, true);
-
-    const auto flags = juce::FileBrowserComponent::openMode | juce::FileBrowserComponent::canSelectFiles;
-
-    chooser->launchAsync (flags, [&processor, onFinished = std::move (onFinished)] (const juce::FileChooser& finished)
-                          { onFinished (load (processor, finished.getResult())); });
-}
 
 juce::File RecipeFile::withRecipeExtension (const juce::File& chosen)
 {
@@ -126,13 +76,4 @@ RecipeFile::Result RecipeFile::load (MorselloAudioProcessor& processor, const ju
 
     // The file's present name, not the presetName stored inside: a renamed file shows its new name.
     return { Result::Outcome::done, chosen.getFileNameWithoutExtension() };
-}
-
-juce::MessageBoxOptions RecipeFile::saveFailedMessage()
-{
-    return juce::MessageBoxOptions()
-        .withIconType (juce::MessageBoxIconType::WarningIcon)
-        .withTitle ("Save failed")
-        .withMessage ("The recipe could not be saved. Please choose a writable folder.")
-        .withButton (TRANS ("OK"));
 }

@@ -2,7 +2,7 @@
 // holds once prepared.
 
 #include "dsp/MorselloEngine.h"
-#include "recipes/FactoryRecipes.h"
+#include "processor/programs/FactoryRecipes.h"
 #include "support/EngineMemory.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "EditorFixture.h"
 
-#include "recipes/FactoryRecipes.h"
+#include "processor/programs/FactoryRecipes.h"
 #include "support/GestureRecorder.h"
 
 namespace

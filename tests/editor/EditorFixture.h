@@ -5,9 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <memory>
 #include <stdexcept>
+#include <vector>
 
 namespace juce
 {
@@ -65,12 +67,34 @@ ControlRow<Control, N> findRow (juce::Component& editor, const juce::String& pre
     return row;
 }
 
+// Both bread menus carry the one ID "breadDisplay" (they show the one breadType); as a user
+// sees them, bread 1's sits on the left slice and bread 2's on the right.
+inline juce::ComboBox& findBreadMenu (juce::Component& editor, bool leftSlice)
+{
+    std::vector<juce::ComboBox*> menus;
+
+    for (auto* child : editor.getChildren())
+        if (child->getComponentID() == "breadDisplay")
+            if (auto* menu = dynamic_cast<juce::ComboBox*> (child))
+                menus.push_back (menu);
+
+    if (menus.size() != 2 || menus[0]->getX() == menus[1]->getX())
+    {
+        ADD_FAILURE() << "expected two bread menus side by side, found " << menus.size();
+        throw std::runtime_error ("missing bread menu");
+    }
+
+    const auto byX = [] (const juce::ComboBox* a, const juce::ComboBox* b) { return a->getX() < b->getX(); };
+    return leftSlice ? **std::min_element (menus.begin(), menus.end(), byX)
+                     : **std::max_element (menus.begin(), menus.end(), byX);
+}
+
 struct EditorTestAccess
 {
     explicit EditorTestAccess (MorselloAudioProcessorEditor& e)
         : editor (e),
-          bread1Box (findControl<juce::ComboBox> (e, "bread1Display")),
-          bread2Box (findControl<juce::ComboBox> (e, "bread2Display")),
+          bread1Box (findBreadMenu (e, true)),
+          bread2Box (findBreadMenu (e, false)),
           fillingBox (findControl<juce::ComboBox> (e, "fillingDisplay")),
           leftKnobs (findRow<juce::Slider, 3> (e, "left")),
           rightKnobs (findRow<juce::Slider, 3> (e, "right")),

@@ -1,6 +1,6 @@
 #include "processor/PluginProcessor.h"
 #include "recipes/ChefsChoice.h"
-#include "recipes/FactoryRecipes.h"
+#include "processor/programs/FactoryRecipes.h"
 
 #include <gtest/gtest.h>
 

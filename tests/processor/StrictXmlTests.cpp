@@ -1,6 +1,6 @@
 #include "processor/PluginProcessor.h"
 #include "processor/StrictXml.h"
-#include "recipes/FactoryRecipes.h"
+#include "processor/programs/FactoryRecipes.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "processor/PluginProcessor.h"
-#include "recipes/FactoryRecipes.h"
+#include "processor/programs/FactoryRecipes.h"
 #include "support/GestureRecorder.h"
 #include "support/ParameterValues.h"
 

@@ -1,4 +1,5 @@
 #include "recipes/RecipeFile.h"
+#include "editor/RecipeDialogs.h"
 #include "processor/PluginProcessor.h"
 #include "support/ParameterValues.h"
 
@@ -168,7 +169,7 @@ TEST_F (RecipeFileTest, FailedSaveReportsTheFailureAndLeavesEverythingAsItWas)
         show (result);
 
         // What the save dialog then shows.
-        const auto message = RecipeFile::saveFailedMessage();
+        const auto message = RecipeDialogs::saveFailedMessage();
         EXPECT_EQ (message.getIconType(), juce::MessageBoxIconType::WarningIcon);
         EXPECT_EQ (message.getTitle(), "Save failed");
         EXPECT_EQ (message.getMessage(), "The recipe could not be saved. Please choose a writable folder.");

@@ -4,7 +4,7 @@
 #include "AudioFiles.h"
 #include "Demo.h"
 #include "processor/PluginProcessor.h"
-#include "recipes/FactoryRecipes.h"
+#include "processor/programs/FactoryRecipes.h"
 #include "recipes/RecipeFile.h"
 
 #include <gtest/gtest.h>

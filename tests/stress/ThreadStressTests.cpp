@@ -14,7 +14,7 @@
 
 #include "editor/EditorFixture.h"
 #include "recipes/ChefsChoice.h"
-#include "recipes/FactoryRecipes.h"
+#include "processor/programs/FactoryRecipes.h"
 #include "support/ParameterValues.h"
 
 #include <gtest/gtest.h>

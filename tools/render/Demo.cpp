@@ -1,7 +1,7 @@
 #include "Demo.h"
 
 #include "look/Palette.h"
-#include "recipes/FactoryRecipes.h"
+#include "processor/programs/FactoryRecipes.h"
 
 #include <cmath>
 #include <complex>

@@ -7,7 +7,7 @@
 #include "Demo.h"
 #include "EngineRender.h"
 #include "processor/PluginProcessor.h"
-#include "recipes/FactoryRecipes.h"
+#include "processor/programs/FactoryRecipes.h"
 #include "recipes/RecipeFile.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>

@@ -1,4 +1,4 @@
-#include "recipes/FactoryRecipes.h"
+#include "processor/programs/FactoryRecipes.h"
 
 #include "dsp/EngineSettings.h"
 
