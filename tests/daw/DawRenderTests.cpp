@@ -2,7 +2,7 @@
 // run by run_daw_sessions.sh before these tests) with the project's own processor given the
 // same input, block size and settings.
 
-#include "dsp/SignalTestHelpers.h"
+#include "support/SignalTestHelpers.h"
 #include "processor/PluginProcessor.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "SignalTestHelpers.h"
+#include "support/SignalTestHelpers.h"
 
 #include "dsp/BreadLayer.h"
 #include "processor/Parameters.h"

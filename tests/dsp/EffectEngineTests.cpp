@@ -1,5 +1,5 @@
-#include "ReferenceModels.h"
-#include "SignalTestHelpers.h"
+#include "support/ReferenceModels.h"
+#include "support/SignalTestHelpers.h"
 
 #include "dsp/EffectEngine.h"
 #include "processor/Parameters.h"

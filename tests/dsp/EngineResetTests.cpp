@@ -1,5 +1,5 @@
-#include "EveryKind.h"
-#include "SignalTestHelpers.h"
+#include "support/EveryKind.h"
+#include "support/SignalTestHelpers.h"
 
 #include "dsp/MorselloEngine.h"
 

@@ -1,4 +1,4 @@
-#include "EditorFixture.h"
+#include "support/EditorFixture.h"
 
 #include "processor/programs/FactoryRecipes.h"
 #include "support/GestureRecorder.h"

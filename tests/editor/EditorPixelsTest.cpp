@@ -6,7 +6,7 @@
 // MORSELLO_WRITE_SNAPSHOT_HASHES=1 and copy test-output/editor-snapshots.txt over the fixture.
 // Every snapshot that differs is written to test-output/editor-snapshots/ for a look.
 
-#include "EditorFixture.h"
+#include "support/EditorFixture.h"
 
 #include <map>
 

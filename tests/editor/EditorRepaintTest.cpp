@@ -2,7 +2,7 @@
 // cost nothing while nothing changes, and a partial repaint must leave the same picture as a
 // whole one.
 
-#include "EditorFixture.h"
+#include "support/EditorFixture.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "EditorFixture.h"
+#include "support/EditorFixture.h"
 
 #include "look/Palette.h"
 

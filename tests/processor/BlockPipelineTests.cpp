@@ -1,5 +1,5 @@
 #include "dsp/BreadLayer.h"
-#include "dsp/SignalTestHelpers.h"
+#include "support/SignalTestHelpers.h"
 #include "processor/PluginProcessor.h"
 #include "support/EngineLayers.h"
 

@@ -12,7 +12,7 @@
 //
 // Built into the ordinary suite and, apart, under ThreadSanitizer (scripts/sanitize.sh thread).
 
-#include "editor/EditorFixture.h"
+#include "support/EditorFixture.h"
 #include "recipes/ChefsChoice.h"
 #include "processor/programs/FactoryRecipes.h"
 #include "support/ParameterValues.h"
