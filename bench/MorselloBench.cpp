@@ -22,6 +22,8 @@
 #include <string>
 #include <vector>
 
+namespace morsello
+{
 namespace
 {
 constexpr double kSampleRate = 48000.0;
@@ -724,6 +726,9 @@ private:
     std::vector<std::string> order;              // as the cases ran: breads, fillings, chains
 };
 } // namespace
+} // namespace morsello
+
+using namespace morsello;
 
 int main (int argc, char** argv)
 {

@@ -6,6 +6,8 @@
 
 #include <array>
 
+namespace morsello
+{
 // Where a bread layer runs. The first four bread kinds (filter, drive, chorus, echo) have a
 // processor of their own; every later kind is one of the effect engine's kinds, which a bread
 // runs with its first two knobs as k1 and k2, 0.5 as k3 and its third knob as the wet amount.
@@ -76,3 +78,4 @@ inline void runBreadLayer (juce::AudioBuffer<float>& block, BreadState& state, E
     else
         BreadProcessor::process (block, state, route->processorKind, knobs);
 }
+} // namespace morsello

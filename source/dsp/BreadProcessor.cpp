@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace morsello
+{
 void BreadState::prepare (double newSampleRate)
 {
     sampleRate = newSampleRate;
@@ -301,3 +303,4 @@ void BreadProcessor::process (juce::AudioBuffer<float>& block, BreadState& state
             break;
     }
 }
+} // namespace morsello

@@ -6,6 +6,8 @@
 
 #include <array>
 
+namespace morsello
+{
 // The state of one bread layer running one of the four simple kinds (filter, drive, chorus, echo).
 struct BreadState
 {
@@ -33,3 +35,4 @@ struct BreadProcessor
     // state or an empty block leaves everything untouched.
     static void process (juce::AudioBuffer<float>& block, BreadState& state, int kind, const BreadKnobs& knobs) noexcept;
 };
+} // namespace morsello

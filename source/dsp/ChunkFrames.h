@@ -5,6 +5,8 @@
 #include <array>
 #include <cstddef>
 
+namespace morsello
+{
 // What every chunked layer loop shares. The layers take a block in chunks of kChunkLength
 // samples: first the values a chunk's samples share across channels (oscillator values, read
 // points, write positions), then each channel through the chunk. Per-chunk values live in
@@ -51,3 +53,4 @@ inline bool chunkReadsOnlyOlderSamples (double nearest, double farthest, int len
     constexpr double margin = 4.0;
     return nearest >= kChunkLength + margin && farthest <= length - kChunkLength - margin;
 }
+} // namespace morsello

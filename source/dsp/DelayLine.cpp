@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace morsello
+{
 void DelayLine::prepare (int length)
 {
     const auto size = (std::size_t) std::max (0, length);
@@ -18,3 +20,4 @@ void DelayLine::clear() noexcept
 {
     std::fill (samples.begin(), samples.end(), 0.0f);
 }
+} // namespace morsello

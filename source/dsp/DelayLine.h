@@ -6,6 +6,8 @@
 #include <cstring>
 #include <vector>
 
+namespace morsello
+{
 // A fixed-length circular buffer of float samples. The owner keeps its own write position and
 // writes at it directly; reads wrap any finite position and interpolate linearly.
 // Storage is sized only by prepare(), never while processing.
@@ -140,3 +142,4 @@ private:
 
     std::vector<float> samples;
 };
+} // namespace morsello

@@ -9,6 +9,8 @@
 #include <cmath>
 #include <optional>
 
+namespace morsello
+{
 namespace
 {
 constexpr double twoPi = juce::MathConstants<double>::twoPi;
@@ -619,3 +621,4 @@ void effectkinds::runSmear (juce::AudioBuffer<float>& block, EffectSlot& slot, c
     for (int channel = 0; channel < frame->numChannels; ++channel)
         slot.smear.memory[(size_t) channel] = smear.smearState[(size_t) channel];
 }
+} // namespace morsello

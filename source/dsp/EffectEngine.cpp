@@ -4,6 +4,8 @@
 
 #include "dsp/EffectKinds.h"
 
+namespace morsello
+{
 void EffectEngine::process (juce::AudioBuffer<float>& block, EffectSlot& slot, EffectKind kind, const EffectKnobs& knobs) noexcept
 {
     if (! slot.isPrepared())
@@ -52,3 +54,4 @@ void EffectEngine::process (juce::AudioBuffer<float>& block, EffectSlot& slot, E
 
     // The parameters never produce another value; anything else leaves block and slot alone.
 }
+} // namespace morsello

@@ -4,6 +4,8 @@
 
 #include <juce_audio_basics/juce_audio_basics.h>
 
+namespace morsello
+{
 // The nine kinds of the effect engine, run on a slot.
 struct EffectEngine
 {
@@ -12,3 +14,4 @@ struct EffectEngine
     // nothing, locks nothing.
     static void process (juce::AudioBuffer<float>& block, EffectSlot& slot, EffectKind kind, const EffectKnobs& knobs) noexcept;
 };
+} // namespace morsello

@@ -4,6 +4,8 @@
 
 #include <juce_audio_basics/juce_audio_basics.h>
 
+namespace morsello
+{
 // The effect engine's kinds, one function each, which EffectEngine::process dispatches to. Each
 // runs its kind in place on channels 0 and 1 of the block, on its own part of a prepared slot,
 // at the slot's rate.
@@ -24,3 +26,4 @@ void runWavefold (juce::AudioBuffer<float>& block, EffectSlot& slot, const Effec
 void runResonator (juce::AudioBuffer<float>& block, EffectSlot& slot, const EffectKnobs& knobs) noexcept;
 void runOrbit (juce::AudioBuffer<float>& block, EffectSlot& slot, const EffectKnobs& knobs) noexcept;
 } // namespace effectkinds
+} // namespace morsello

@@ -2,6 +2,8 @@
 
 #include "dsp/LayerCommon.h"
 
+namespace morsello
+{
 void DelayLinesState::reset() noexcept
 {
     writeIndex = 0;
@@ -72,3 +74,4 @@ void EffectSlot::reset() noexcept
     tonal.reset();
     tonal.lastKind.reset();
 }
+} // namespace morsello

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <optional>
 
+namespace morsello
+{
 // The nine kinds of the shared effect engine. The filling runs its fillingType as the kind; a
 // bread layer runs the kind its breadType names (see kBreadRoutes in BreadLayer.h).
 enum class EffectKind
@@ -103,3 +105,4 @@ struct EffectSlot
     // parameter smoothing started afresh. Allocates nothing (the reverb's sizes are kept).
     void restart() noexcept;
 };
+} // namespace morsello

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstddef>
 
+namespace morsello
+{
 // What the engine is told to do for one block: the sixteen setting values, in the same order as
 // the host's parameter list. Plain data, so that any program (the plug-in, a console renderer, a
 // test) can fill it.
@@ -60,3 +62,4 @@ struct EngineSettings
     float operator[] (int index) const noexcept { return values[(std::size_t) index]; }
     float& operator[] (int index) noexcept { return values[(std::size_t) index]; }
 };
+} // namespace morsello

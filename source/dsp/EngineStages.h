@@ -8,6 +8,8 @@
 #include <cmath>
 #include <limits>
 
+namespace morsello
+{
 // Peak levels shared with the editor: 0/1 input of channels 0/1, 2/3 output of channels 0/1.
 // The audio thread only raises them; the editor takes them by exchange with 0.
 struct LevelMeters
@@ -136,3 +138,4 @@ inline constexpr float kLimiterCeiling = 0.89125097f;
 // The largest input magnitude the layers are given: 120 dB above full scale, far beyond any
 // signal, and far enough below the largest float that no layer's arithmetic can overflow.
 inline constexpr float kInputLimit = 1.0e6f;
+} // namespace morsello

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace morsello
+{
 // What every layer kind shares, whichever processor runs it.
 
 // Every kind but the reverb bounds its output, so no layer hands the next more than +-2.
@@ -23,3 +25,4 @@ inline int layerDelayLength (double sampleRate) noexcept
 {
     return std::max (4096, (int) (4.0 * sampleRate));
 }
+} // namespace morsello

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace morsello
+{
 namespace
 {
 // The framework's decibel conversion with its default floor of -100 dB, in single precision.
@@ -333,3 +335,4 @@ bool MorselloEngine::finish (juce::AudioBuffer<float>& block) noexcept
     outputLimiter.gain = limiterGain;
     return guardFired;
 }
+} // namespace morsello

@@ -7,6 +7,8 @@
 
 #include <juce_audio_basics/juce_audio_basics.h>
 
+namespace morsello
+{
 // The whole sound of The Morsello: bread 1, the filling and bread 2, then the toast, the dry and
 // wet bite, the output gain and the peak limiter, with the meters of what goes in and comes out.
 // It owns all of its state and needs nothing of the plug-in around it, so a console program or a
@@ -75,3 +77,4 @@ private:
     LevelMeters meters;
     int guardFirings = 0;
 };
+} // namespace morsello

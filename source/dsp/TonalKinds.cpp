@@ -9,6 +9,8 @@
 #include <cmath>
 #include <optional>
 
+namespace morsello
+{
 namespace
 {
 constexpr double twoPi = juce::MathConstants<double>::twoPi;
@@ -341,3 +343,4 @@ void effectkinds::runOrbit (juce::AudioBuffer<float>& block, EffectSlot& slot, c
         runTonalFrame<true> (*frame, slot.tonal, orbit);
     }
 }
+} // namespace morsello

@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+namespace morsello
+{
 namespace VectorMath
 {
 namespace
@@ -64,3 +66,4 @@ void useScalarPath (bool scalar) noexcept
     current = scalar ? &Kernels::scalar() : &vectorKernels;
 }
 } // namespace VectorMath
+} // namespace morsello

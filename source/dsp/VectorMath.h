@@ -1,5 +1,7 @@
 #pragma once
 
+namespace morsello
+{
 // Maths functions applied to a run of values at once, in the widest vector instructions the
 // processor offers (AVX-512, AVX2, or SSE2 on any x86-64 processor). The choice is made once,
 // when the program starts; each call then goes straight to the chosen kernel. Results differ
@@ -46,3 +48,4 @@ namespace Kernels
     const Functions& scalar() noexcept;
 } // namespace Kernels
 } // namespace VectorMath
+} // namespace morsello

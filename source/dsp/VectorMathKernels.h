@@ -9,6 +9,8 @@
 
 #include <cstddef>
 
+namespace morsello
+{
 namespace VectorMath::Kernels
 {
 // values[i] = function (values[i]) in batches of Computed values, the set's width for that type:
@@ -87,3 +89,4 @@ struct For
     }
 };
 } // namespace VectorMath::Kernels
+} // namespace morsello

@@ -1,6 +1,8 @@
 // The vector kernels for one instruction set; CMakeLists.txt gives this file its compiler flags.
 #include "dsp/VectorMathKernels.h"
 
+namespace morsello
+{
 namespace VectorMath::Kernels
 {
 const Functions& sse2() noexcept
@@ -9,3 +11,4 @@ const Functions& sse2() noexcept
     return functions;
 }
 } // namespace VectorMath::Kernels
+} // namespace morsello

@@ -2,6 +2,8 @@
 
 #include <juce_core/juce_core.h>
 
+namespace morsello
+{
 // Bread kinds from "granular" on run the shared effect engine with its third control fixed, so
 // their rows are the filling rows of the same kind without the third caption.
 const std::array<BreadCaptions, 13> kBreadCaptions { {
@@ -41,3 +43,4 @@ const FillingCaptions& fillingCaptionsFor (int fillingTypeIndex) noexcept
 {
     return kFillingCaptions[(size_t) juce::jlimit (0, (int) kFillingCaptions.size() - 1, fillingTypeIndex)];
 }
+} // namespace morsello

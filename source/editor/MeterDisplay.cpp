@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+namespace morsello
+{
 void MeterDisplayState::update (int channel, float peak) noexcept
 {
     const auto c = (size_t) channel;
@@ -63,3 +65,4 @@ MeterPicture meterPicture (const MeterDisplayState& state, int firstChannel)
 
     return picture;
 }
+} // namespace morsello

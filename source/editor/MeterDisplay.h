@@ -4,6 +4,8 @@
 
 #include <array>
 
+namespace morsello
+{
 // What the editor's two meters show, one entry per level-meter channel (0/1 input left/right,
 // 2/3 output left/right). Advanced once per timer tick on the message thread.
 struct MeterDisplayState
@@ -66,3 +68,4 @@ float meterFraction (float linearLevel) noexcept;
 
 // The held peak as shown in a meter's header: "-inf dB" below 0.001, else dB with one decimal.
 juce::String meterPeakText (float linearPeak);
+} // namespace morsello

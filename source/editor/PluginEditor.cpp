@@ -16,6 +16,8 @@
 
 #include <cmath>
 
+namespace morsello
+{
 namespace
 {
 constexpr int timerIntervalMs = 33;
@@ -602,3 +604,4 @@ void MorselloAudioProcessorEditor::drawMeter (juce::Graphics& g, juce::Rectangle
         }
     }
 }
+} // namespace morsello

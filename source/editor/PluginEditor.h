@@ -9,6 +9,8 @@
 #include <memory>
 #include <utility>
 
+namespace morsello
+{
 class MorselloAudioProcessor;
 
 // The plug-in window: a picture-based front panel whose controls are all bound to the
@@ -132,3 +134,4 @@ private:
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MorselloAudioProcessorEditor)
 };
+} // namespace morsello

@@ -2,6 +2,8 @@
 
 #include "processor/PluginProcessor.h"
 
+namespace morsello
+{
 namespace
 {
 // The dialogs' filter, built from the extension every recipe file carries.
@@ -65,3 +67,4 @@ juce::MessageBoxOptions RecipeDialogs::saveFailedMessage()
         .withMessage ("The recipe could not be saved. Please choose a writable folder.")
         .withButton (TRANS ("OK"));
 }
+} // namespace morsello

@@ -7,6 +7,8 @@
 #include <functional>
 #include <memory>
 
+namespace morsello
+{
 class MorselloAudioProcessor;
 
 // The windows around recipe files: the editor's file choosers and the "Save failed" message.
@@ -27,3 +29,4 @@ void launchLoad (std::unique_ptr<juce::FileChooser>& chooser, MorselloAudioProce
 // The message box a failed save shows.
 juce::MessageBoxOptions saveFailedMessage();
 } // namespace RecipeDialogs
+} // namespace morsello

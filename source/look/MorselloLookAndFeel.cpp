@@ -6,6 +6,8 @@
 #include <cmath>
 #include <utility>
 
+namespace morsello
+{
 namespace
 {
 // Fixed colours of the control drawings that are not part of the shared palette.
@@ -208,3 +210,4 @@ void MorselloLookAndFeel::drawRotarySlider (juce::Graphics& g, int x, int y, int
     g.setColour (filling ? Palette::amber : Palette::charcoal);
     g.fillPath (pointer);
 }
+} // namespace morsello

@@ -2,6 +2,8 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
+namespace morsello
+{
 // The plug-in's colours, fonts and control drawing on top of the framework's dark scheme.
 // Keeps no state: one instance may draw any number of components. Special controls are told
 // apart by their component ID (IDs ending in "Display", "fillingDisplay", "recipeDice") and knobs by
@@ -28,3 +30,4 @@ public:
 private:
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MorselloLookAndFeel)
 };
+} // namespace morsello

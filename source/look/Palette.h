@@ -2,6 +2,8 @@
 
 #include <juce_graphics/juce_graphics.h>
 
+namespace morsello
+{
 // The six named colours that the look and feel and the editor share.
 namespace Palette
 {
@@ -14,3 +16,4 @@ inline const juce::Colour rust { 0xFFCA4E10 };
 inline const juce::Colour tan { 0xFFD2B280 };
 inline const juce::Colour brown { 0xFF743A18 };
 } // namespace Palette
+} // namespace morsello

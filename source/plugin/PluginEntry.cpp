@@ -6,5 +6,5 @@
 
 juce::AudioProcessor* JUCE_CALLTYPE createPluginFilter()
 {
-    return new MorselloAudioProcessor();
+    return new morsello::MorselloAudioProcessor();
 }

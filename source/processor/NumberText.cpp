@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+namespace morsello
+{
 namespace NumberText
 {
 namespace
@@ -107,3 +109,4 @@ int readIndex (const juce::String& text, int maxDigits)
     return error == std::errc() && stop == utf8 + length && value >= 0 ? value : -1;
 }
 }
+} // namespace morsello

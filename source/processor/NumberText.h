@@ -2,6 +2,8 @@
 
 #include <juce_core/juce_core.h>
 
+namespace morsello
+{
 // Numbers read from text that comes from outside (a host's chunk, a recipe file). The
 // framework's own string-to-number conversion accumulates an exponent's digits in an int, which
 // overflows on a long exponent; these readers never overflow and never depend on the locale.
@@ -16,3 +18,4 @@ namespace NumberText
     // A whole number of at most maxDigits decimal digits and nothing else, or -1.
     int readIndex (const juce::String& text, int maxDigits);
 }
+} // namespace morsello

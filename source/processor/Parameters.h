@@ -6,6 +6,8 @@
 
 #include <array>
 
+namespace morsello
+{
 // The sixteen parameter IDs in the one order that the host's parameter list, the engine's
 // settings and the randomiser share. A position in this table is also the host's index
 // (ParameterIndex names the positions).
@@ -31,3 +33,4 @@ extern const juce::StringArray kBreadModeNames;
 
 // Every parameter ID carries this version hint towards the host.
 inline constexpr int kParameterVersionHint = 1;
+} // namespace morsello

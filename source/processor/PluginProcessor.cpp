@@ -7,6 +7,8 @@
 
 #include <cmath>
 
+namespace morsello
+{
 const juce::Identifier MorselloAudioProcessor::stateType { "MORSELLO_STATE" };
 const juce::Identifier MorselloAudioProcessor::programProperty { "program" };
 
@@ -309,3 +311,4 @@ const juce::String MorselloAudioProcessor::getProgramName (int index)
 
 // Recipe names are fixed.
 void MorselloAudioProcessor::changeProgramName (int, const juce::String&) {}
+} // namespace morsello

@@ -7,6 +7,8 @@
 
 #include <random>
 
+namespace morsello
+{
 // The plug-in's audio processor: one per instance. It owns the parameters, the engine that makes
 // the sound, the index of the last factory recipe applied and the randomiser's generator. Each
 // block, it reads the parameters into the engine's settings and hands the block to the engine.
@@ -108,3 +110,4 @@ private:
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MorselloAudioProcessor)
 };
+} // namespace morsello

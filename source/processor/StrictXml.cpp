@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+namespace morsello
+{
 namespace StrictXml
 {
 namespace
@@ -539,3 +541,4 @@ std::unique_ptr<juce::XmlElement> parse (const void* bytes, size_t numBytes)
     return juce::parseXML (juce::String::fromUTF8 (text, (int) length));
 }
 } // namespace StrictXml
+} // namespace morsello

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <memory>
 
+namespace morsello
+{
 // Reading the plug-in's saved XML (a host's chunk, a recipe file) from bytes that may be damaged
 // or hostile. The framework's XML parser is lenient: it accepts much that is not XML, and some
 // malformed texts make it loop forever or read past the end of its buffer. So the text is first
@@ -25,3 +27,4 @@ juce::String findFault (const char* text, size_t numBytes);
 // UTF-8 (with or without a byte-order mark) or UTF-16 that starts with its byte-order mark.
 std::unique_ptr<juce::XmlElement> parse (const void* bytes, size_t numBytes);
 } // namespace StrictXml
+} // namespace morsello

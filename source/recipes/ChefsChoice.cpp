@@ -2,6 +2,8 @@
 
 #include "processor/PluginProcessor.h"
 
+namespace morsello
+{
 int ChefsChoice::uniformInteger (std::mt19937& engine, int lowest, int highest)
 {
     jassert (lowest <= highest);
@@ -37,3 +39,4 @@ juce::String ChefsChoice::randomise (MorselloAudioProcessor& processor)
 
     return "chef's choice";
 }
+} // namespace morsello

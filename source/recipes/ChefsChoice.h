@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <random>
 
+namespace morsello
+{
 class MorselloAudioProcessor;
 
 // The chef's choice randomiser behind the dice button.
@@ -53,3 +55,4 @@ float knobValue (std::uint32_t output) noexcept;
 // without applying a factory recipe. Returns the name to show for it: "chef's choice".
 juce::String randomise (MorselloAudioProcessor& processor);
 } // namespace ChefsChoice
+} // namespace morsello

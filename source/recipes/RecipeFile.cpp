@@ -3,6 +3,8 @@
 #include "processor/PluginProcessor.h"
 #include "processor/StrictXml.h"
 
+namespace morsello
+{
 namespace
 {
 const juce::Identifier presetNameProperty { "presetName" };
@@ -77,3 +79,4 @@ RecipeFile::Result RecipeFile::load (MorselloAudioProcessor& processor, const ju
     // The file's present name, not the presetName stored inside: a renamed file shows its new name.
     return { Result::Outcome::done, chosen.getFileNameWithoutExtension() };
 }
+} // namespace morsello

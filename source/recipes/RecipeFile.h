@@ -2,6 +2,8 @@
 
 #include <juce_core/juce_core.h>
 
+namespace morsello
+{
 class MorselloAudioProcessor;
 
 // Recipe files: the parameter tree saved as an XML text file of its own, with the file's name
@@ -47,3 +49,4 @@ Result save (MorselloAudioProcessor& processor, const juce::File& chosen);
 // MORSELLO_STATE (exact case) changes nothing and fails.
 Result load (MorselloAudioProcessor& processor, const juce::File& chosen);
 } // namespace RecipeFile
+} // namespace morsello

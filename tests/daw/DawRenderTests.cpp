@@ -10,6 +10,8 @@
 
 #include <map>
 
+using namespace morsello;
+
 namespace
 {
 constexpr double dawSampleRate = 48000.0;

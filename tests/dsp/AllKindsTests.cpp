@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace morsello;
+
 namespace
 {
 using namespace signaltest;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace morsello;
+
 namespace
 {
 // A line of 8 samples holding 10, 11, ..., 17, so every read names its neighbours.

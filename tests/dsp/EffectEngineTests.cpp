@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace morsello;
+
 namespace
 {
 using namespace signaltest;

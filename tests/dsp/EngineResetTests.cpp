@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+using namespace morsello;
+
 namespace
 {
 using namespace signaltest;

@@ -13,6 +13,8 @@
 #include <memory>
 #include <random>
 
+using namespace morsello;
+
 namespace
 {
 constexpr unsigned kSoakSeed = 0x50616B21u;

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+using namespace morsello;
+
 namespace
 {
 using namespace signaltest;

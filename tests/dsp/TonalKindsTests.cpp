@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace morsello;
+
 namespace
 {
 using namespace signaltest;

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+using namespace morsello;
+
 namespace
 {
 int64_t orderedBits (float x)

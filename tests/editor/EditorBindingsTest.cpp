@@ -3,6 +3,8 @@
 #include "processor/programs/FactoryRecipes.h"
 #include "support/GestureRecorder.h"
 
+using namespace morsello;
+
 namespace
 {
 template <typename Labels>

@@ -3,6 +3,8 @@
 #include <map>
 #include <utility>
 
+using namespace morsello;
+
 namespace
 {
 // The bounds of every control the editor lays out (each carries a component ID; the

@@ -10,6 +10,8 @@
 
 #include <map>
 
+using namespace morsello;
+
 namespace
 {
 const juce::File fixtureFile { MORSELLO_TEST_FIXTURE_DIR "/editor-snapshots.txt" };

@@ -6,6 +6,8 @@
 
 #include <cmath>
 
+using namespace morsello;
+
 namespace
 {
 // Put on a parent of the editor, it collects every area the editor (or a child of it) asks to

@@ -2,6 +2,8 @@
 
 #include "editor/KnobCaptions.h"
 
+using namespace morsello;
+
 TEST (KnobCaptions, TablesHaveOneRowPerKind)
 {
     EXPECT_EQ ((int) kBreadCaptions.size(), kBreadTypeNames.size());

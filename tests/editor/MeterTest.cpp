@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+using namespace morsello;
+
 namespace
 {
 // Meter geometry at 1672 x 941, where the design grid is the window: the input meter's bars

@@ -11,6 +11,8 @@
 #include <memory>
 #include <vector>
 
+using namespace morsello;
+
 namespace fuzzchecks
 {
 namespace

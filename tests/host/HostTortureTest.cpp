@@ -14,6 +14,8 @@
 #include <random>
 #include <vector>
 
+using namespace morsello;
+
 namespace
 {
 constexpr unsigned kSeed = 0x4D6F7273u;

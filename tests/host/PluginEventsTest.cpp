@@ -14,6 +14,8 @@
 
 #include <dlfcn.h>
 
+using namespace morsello;
+
 namespace
 {
 using namespace std::chrono_literals;

@@ -5,6 +5,8 @@
 
 #include <cmath>
 
+using namespace morsello;
+
 namespace
 {
 juce::Image blackImage (int width, int height)

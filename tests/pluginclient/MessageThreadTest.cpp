@@ -17,6 +17,8 @@
 
 #include <dlfcn.h>
 
+using namespace morsello;
+
 namespace
 {
 using namespace std::chrono_literals;

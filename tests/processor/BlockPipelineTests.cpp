@@ -8,6 +8,8 @@
 #include <cmath>
 #include <limits>
 
+using namespace morsello;
+
 namespace
 {
 using namespace signaltest;

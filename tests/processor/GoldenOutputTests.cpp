@@ -11,6 +11,8 @@
 #include <functional>
 #include <vector>
 
+using namespace morsello;
+
 // The whole processBlock, rendered for a set of settings, compared bit for bit with the output
 // the engine gave when these values were recorded. The engine's arithmetic is fixed to the last
 // bit, so any change here (a reordered float operation, a different maths call, a ramp or a

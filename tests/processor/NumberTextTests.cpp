@@ -5,6 +5,8 @@
 #include <cmath>
 #include <limits>
 
+using namespace morsello;
+
 // Ordinary number texts read exactly as the framework's own conversion reads them (the values a
 // host chunk or recipe file held before the checked reader came in must not move by a bit).
 TEST (NumberText, ReadsOrdinaryTextLikeTheFramework)

@@ -8,6 +8,8 @@
 #include <cmath>
 #include <thread>
 
+using namespace morsello;
+
 namespace
 {
 using Set = juce::AudioChannelSet;

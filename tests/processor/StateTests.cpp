@@ -7,6 +7,8 @@
 #include <limits>
 #include <random>
 
+using namespace morsello;
+
 namespace
 {
 constexpr uint32_t chunkMagic = 0x21324356; // "VC2!"

@@ -6,6 +6,8 @@
 
 #include <string>
 
+using namespace morsello;
+
 namespace
 {
 juce::String faultIn (const std::string& text)

@@ -15,6 +15,8 @@
 #include <pthread.h>
 
 #if ! defined(__SANITIZE_ADDRESS__)
+
+using namespace morsello;
 extern "C"
 {
     void* __libc_malloc (size_t);

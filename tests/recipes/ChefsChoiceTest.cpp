@@ -12,6 +12,8 @@
 #include <initializer_list>
 #include <vector>
 
+using namespace morsello;
+
 namespace
 {
 // Hands out a fixed list of outputs, so the rare redraw of the bounded integer can be forced.

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace morsello;
+
 namespace
 {
 // The recipe book as published, transcribed apart from the code's table so that a slip in

@@ -7,6 +7,8 @@
 
 #include <vector>
 
+using namespace morsello;
+
 namespace
 {
 // A folder of its own per test, removed afterwards.

@@ -12,6 +12,8 @@
 #include <functional>
 #include <memory>
 
+using namespace morsello;
+
 namespace
 {
 constexpr double tailSeconds = 4.0;

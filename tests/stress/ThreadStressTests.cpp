@@ -26,6 +26,8 @@
 #include <thread>
 #include <vector>
 
+using namespace morsello;
+
 namespace
 {
 using Clock = std::chrono::steady_clock;

@@ -17,6 +17,8 @@ namespace juce
 bool dispatchNextMessageOnSystemQueue (bool returnIfNoPendingMessages);
 } // namespace juce
 
+namespace morsello
+{
 // The editor's controls, found by their component IDs as a user's screen reader or a host's
 // automation would tell them apart. A missing or mistyped control fails the test at once.
 template <typename Control>
@@ -165,3 +167,4 @@ protected:
     std::unique_ptr<MorselloAudioProcessorEditor> editor;
     std::unique_ptr<EditorTestAccess> access;
 };
+} // namespace morsello

@@ -14,7 +14,7 @@
 extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 #endif
 
-namespace engine_memory
+namespace morsello::engine_memory
 {
 // Bytes the C library hands out at the moment: small blocks from its arenas plus the large
 // blocks it maps on their own (the delay lines are all large enough to be mapped). Under
@@ -71,4 +71,4 @@ inline Needed neededBytes (double sampleRate, int maximumBlockSize, int numChann
              3 * reverbFloats (sampleRate) * sizeof (float),
              (std::size_t) numChannels * (std::size_t) std::max (1, maximumBlockSize) * sizeof (float) };
 }
-} // namespace engine_memory
+} // namespace morsello::engine_memory

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace morsello
+{
 // One layer kind under test, for suites that run once per bread kind and once per filling kind.
 struct KindCase
 {
@@ -39,3 +41,4 @@ inline std::string kindCaseName (const testing::TestParamInfo<KindCase>& param)
 {
     return std::string (param.param.isBread ? "bread" : "filling") + std::to_string (param.param.kind);
 }
+} // namespace morsello

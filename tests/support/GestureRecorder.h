@@ -4,6 +4,8 @@
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
+namespace morsello
+{
 // Records what the host would see of parameter changes, as "begin", "change" and "end" with the
 // parameter's ID, in the order they happen.
 struct GestureRecorder final : juce::AudioProcessorListener
@@ -28,3 +30,4 @@ struct GestureRecorder final : juce::AudioProcessorListener
 
     juce::StringArray events;
 };
+} // namespace morsello

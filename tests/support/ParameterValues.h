@@ -4,6 +4,8 @@
 
 #include <vector>
 
+namespace morsello
+{
 // What the parameter tree stores for one ID: the raw value the audio thread reads (a choice's
 // index, a knob's 0..1, the output in dB).
 inline float rawValue (const MorselloAudioProcessor& processor, juce::StringRef id)
@@ -21,3 +23,4 @@ inline std::vector<float> parameterValues (const MorselloAudioProcessor& process
 
     return values;
 }
+} // namespace morsello

@@ -4,6 +4,8 @@
 
 #include <limits>
 
+namespace morsello
+{
 // Turns a layer's audio memory non-finite, as a fault in its arithmetic would: every sample of
 // its lines, every one-pole memory and held sample, and the framework reverb's own buffers
 // (reached by feeding it NaN, as they are private), and the tonal oscillator's phase, the only
@@ -73,3 +75,4 @@ inline void poisonKind (MorselloEngine& engine, bool isBread) noexcept
     poison (layers.bread2Slot);
 }
 } // namespace poisoned
+} // namespace morsello

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace morsello
+{
 // Straightforward per-sample renderings of the layers' formulas, written apart from the engine:
 // every knob-derived value is recomputed on every sample, single-precision maths goes through
 // the C library's float functions by name, and state lives in plain vectors. The engine hoists,
@@ -324,3 +326,4 @@ struct Engine
     }
 };
 } // namespace reference
+} // namespace morsello

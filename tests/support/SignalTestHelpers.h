@@ -12,6 +12,8 @@
 #include <memory>
 #include <vector>
 
+namespace morsello
+{
 // Signals and comparisons shared by the audio-engine tests.
 namespace signaltest
 {
@@ -231,3 +233,4 @@ inline float peakOf (const juce::AudioBuffer<float>& buffer)
     return peak;
 }
 } // namespace signaltest
+} // namespace morsello

@@ -18,6 +18,8 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+namespace morsello
+{
 namespace thread_wake_ups
 {
 // The most wake-ups a second each of an idle plug-in's threads may show in a host: far below
@@ -108,3 +110,4 @@ inline bool anyRunning (const std::set<int>& ids)
                         { return switchesOf (id) >= 0; });
 }
 } // namespace thread_wake_ups
+} // namespace morsello

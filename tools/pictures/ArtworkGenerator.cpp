@@ -8,6 +8,8 @@
 #include "editor/PluginEditor.h"
 #include "look/Palette.h"
 
+namespace morsello
+{
 namespace
 {
 // The panel is the editor's design grid, pixel for pixel.
@@ -279,6 +281,9 @@ juce::Image paintLogo()
     return image;
 }
 } // namespace
+} // namespace morsello
+
+using namespace morsello;
 
 int main (int argc, char** argv)
 {

@@ -4,6 +4,8 @@
 
 #include <iostream>
 
+namespace morsello
+{
 // Shared by the command-line tools that write pictures.
 
 // The one argument, an output folder (created when missing); an empty File after printing the
@@ -29,3 +31,4 @@ inline bool writePng (const juce::Image& image, const juce::File& file)
     juce::PNGImageFormat png;
     return stream.openedOk() && png.writeImageToStream (image, stream);
 }
+} // namespace morsello

@@ -10,6 +10,8 @@
 #include "editor/PluginEditor.h"
 #include "processor/PluginProcessor.h"
 
+namespace morsello
+{
 namespace
 {
 constexpr double sampleRate = 48000.0;
@@ -37,6 +39,9 @@ bool writeSnapshot (juce::Component& component, const juce::File& file)
     return writePng (component.createComponentSnapshot (component.getLocalBounds(), true, 1.0f), file);
 }
 } // namespace
+} // namespace morsello
+
+using namespace morsello;
 
 int main (int argc, char** argv)
 {

@@ -1,5 +1,7 @@
 #include "AudioFiles.h"
 
+namespace morsello
+{
 juce::AudioFormatManager& inputFormats()
 {
     static juce::AudioFormatManager formats;
@@ -116,3 +118,4 @@ bool writeWavAtomically (const juce::File& target, double sampleRate, int numCha
 
     return true;
 }
+} // namespace morsello

@@ -5,6 +5,8 @@
 #include <functional>
 #include <memory>
 
+namespace morsello
+{
 // Reading the inputs and writing the outputs of morsello-render.
 
 // The framework's FLAC format (see FlacFormat.cpp).
@@ -30,3 +32,4 @@ enum class SampleFormat
 // reason when anything fails.
 bool writeWavAtomically (const juce::File& target, double sampleRate, int numChannels, SampleFormat format,
                          const std::function<bool (juce::AudioFormatWriter&)>& write, juce::String& error);
+} // namespace morsello

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <complex>
 
+namespace morsello
+{
 namespace
 {
 constexpr double twoPi = juce::MathConstants<double>::twoPi;
@@ -313,3 +315,4 @@ juce::String Demo::renderFileName (int recipeIndex)
     const auto name = juce::String (kFactoryRecipes[(size_t) recipeIndex].name).replaceCharacter (' ', '-').retainCharacters ("abcdefghijklmnopqrstuvwxyz0123456789-");
     return juce::String (recipeIndex).paddedLeft ('0', 2) + "-" + name + ".wav";
 }
+} // namespace morsello

@@ -4,6 +4,8 @@
 
 #include "EngineRender.h"
 
+namespace morsello
+{
 // The demo: a test phrase made here, rendered through every factory recipe, and one picture
 // that shows what each recipe does to it.
 
@@ -40,3 +42,4 @@ juce::Image drawOverview (const std::vector<Row>& rows, double rate);
 // The file name of a recipe's render: its number and its name, e.g. "04-crumb-cake.wav".
 juce::String renderFileName (int recipeIndex);
 } // namespace Demo
+} // namespace morsello

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <memory>
 
+namespace morsello
+{
 juce::int64 changeSample (double seconds, double sampleRate) noexcept
 {
     return (juce::int64) std::llround (seconds * sampleRate);
@@ -85,3 +87,4 @@ juce::AudioBuffer<float> renderBuffer (const juce::AudioBuffer<float>& input, do
 
     return output;
 }
+} // namespace morsello

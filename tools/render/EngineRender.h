@@ -8,6 +8,8 @@
 #include <functional>
 #include <vector>
 
+namespace morsello
+{
 // Runs audio through MorselloEngine exactly as the plug-in's processor would be run by a host
 // with a fixed block size: prepared with the first settings, then block after block.
 
@@ -46,3 +48,4 @@ bool renderThroughEngine (double sampleRate, int numChannels, juce::int64 total,
 // Renders audio held in memory: the input followed by the tail, as one buffer.
 juce::AudioBuffer<float> renderBuffer (const juce::AudioBuffer<float>& input, double sampleRate, const RenderPlan& plan,
                                        std::atomic<juce::int64>* progress = nullptr);
+} // namespace morsello

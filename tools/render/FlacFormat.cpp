@@ -14,7 +14,10 @@
 
 #include "AudioFiles.h"
 
+namespace morsello
+{
 std::unique_ptr<juce::AudioFormat> makeFlacFormat()
 {
     return std::make_unique<juce::FlacAudioFormat>();
 }
+} // namespace morsello

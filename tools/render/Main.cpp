@@ -23,6 +23,8 @@
 #include <thread>
 #include <unistd.h>
 
+namespace morsello
+{
 namespace
 {
 // Exit codes.
@@ -670,6 +672,9 @@ int runDemo (const Options& options)
     return rendered;
 }
 } // namespace
+} // namespace morsello
+
+using namespace morsello;
 
 int main (int argc, char** argv)
 {

@@ -2,6 +2,8 @@
 
 #include "dsp/EngineSettings.h"
 
+namespace morsello
+{
 // clang-format off
 const std::array<FactoryRecipe, kNumFactoryRecipes> kFactoryRecipes {{
     //  name                breadType   breadMode  fillingType      left                   right                  fill                          toast  bite
@@ -23,3 +25,4 @@ const std::array<FactoryRecipe, kNumFactoryRecipes> kFactoryRecipes {{
     { "orbiting crumbs",    chorusBread, linkMode,   8, { 0.15f, 0.3f,  0.25f }, { 0.15f, 0.3f,  0.25f }, { 0.45f, 0.9f,  1.0f,  1.0f  }, 0.06f, 0.85f },
 }};
 // clang-format on
+} // namespace morsello

@@ -5,6 +5,8 @@
 #include <array>
 #include <cstddef>
 
+namespace morsello
+{
 // One built-in recipe: every parameter but the output gain.
 struct FactoryRecipe
 {
@@ -43,3 +45,4 @@ inline EngineSettings engineSettingsFor (const FactoryRecipe& recipe, float outp
     settings[outputIndex] = outputDecibels;
     return settings;
 }
+} // namespace morsello

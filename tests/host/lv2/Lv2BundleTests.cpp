@@ -18,6 +18,8 @@
 #include <utility>
 #include <vector>
 
+using namespace morsello;
+
 namespace
 {
 constexpr double sampleRate = 48000.0;
