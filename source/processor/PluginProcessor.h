@@ -94,8 +94,6 @@ private:
     // A saved program index, or -1 when the text is not a factory recipe's index.
     static int programFromText (const juce::String& text);
 
-    // The XML inside a host's chunk, or nullptr when the chunk is not one this plug-in can read.
-    static std::unique_ptr<juce::XmlElement> parseStateChunk (const void* data, int sizeInBytes);
 
     juce::AudioProcessorValueTreeState apvts;
     MorselloEngine engine;

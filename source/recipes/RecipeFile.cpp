@@ -1,7 +1,7 @@
 #include "recipes/RecipeFile.h"
 
 #include "processor/PluginProcessor.h"
-#include "processor/StrictXml.h"
+#include "processor/state/StrictXml.h"
 
 namespace morsello
 {

@@ -1,5 +1,5 @@
 #include "processor/PluginProcessor.h"
-#include "processor/StrictXml.h"
+#include "processor/state/StrictXml.h"
 #include "processor/programs/FactoryRecipes.h"
 
 #include <gtest/gtest.h>

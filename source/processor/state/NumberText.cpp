@@ -1,4 +1,4 @@
-#include "processor/NumberText.h"
+#include "processor/state/NumberText.h"
 
 #include <charconv>
 #include <cmath>

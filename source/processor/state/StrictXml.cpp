@@ -1,4 +1,4 @@
-#include "processor/StrictXml.h"
+#include "processor/state/StrictXml.h"
 
 #include <climits>
 #include <cstring>
