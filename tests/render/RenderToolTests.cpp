@@ -379,7 +379,8 @@ TEST_F (RenderToolTest, EveryBadInputFailsWithOneLineAndNoOutput)
         { { "--change", "0.1:breadType", in, "-o", out }, 2, "malformed --change" },
         { { "--change", "0.1:crust=1", in, "-o", out }, 2, "unknown parameter 'crust'" },
         { { "--change", "60:toast=1", in, "-o", out }, 2, "falls after the end of the render" },
-        { { "--block-size", "0", in, "-o", out }, 2, "--block-size must be" },
+        { { "--block-size", "0", in, "-o", out }, 2, "--block-size: must be" },
+        { { in, "-o", out, "--recipe" }, 2, "--recipe: 1 required" },
         { { "--bogus", in, "-o", out }, 2, "unknown option --bogus" },
         { { in }, 2, "no output given" },
         { {}, 2, "nothing to do" },
@@ -481,11 +482,15 @@ TEST_F (RenderToolTest, ListAndHelpNameEverything)
     EXPECT_EQ (help.exitCode, 0);
 
     for (const auto* option : { "--recipe ", "--recipe-file", "--set", "--change", "--output", "--block-size", "--no-tail",
-                                "--float", "--quiet", "--list", "--demo ", "--demo-seconds", "--help", "Exit codes" })
+                                "--float", "--quiet", "--list", "--demo ", "--demo-seconds", "--help", "--version", "Exit codes" })
         EXPECT_TRUE (help.output.contains (option)) << option;
 
     for (const auto* code : { "0  ", "1  ", "2  ", "3  ", "4  " })
         EXPECT_TRUE (help.output.contains (juce::String ("\n  ") + code)) << code;
+
+    const auto version = runTool ({ "--version" });
+    EXPECT_EQ (version.exitCode, 0);
+    EXPECT_TRUE (version.output.startsWith ("morsello-render ") && version.output.trim().getLastCharacter() >= '0') << version.output;
 }
 
 TEST_F (RenderToolTest, DemoWritesEveryRecipeAndTheOverview)
