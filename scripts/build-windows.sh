@@ -97,6 +97,10 @@ build_image_libraries() {
     cmake -S "$deps/src/expat/expat" -B "$deps/build-expat" "${common[@]}" \
         -DEXPAT_SHARED_LIBS=OFF -DEXPAT_BUILD_TOOLS=OFF -DEXPAT_BUILD_EXAMPLES=OFF \
         -DEXPAT_BUILD_TESTS=OFF -DEXPAT_BUILD_DOCS=OFF -DEXPAT_BUILD_PKGCONFIG=OFF >/dev/null
+    # Debian's security patches test "#if XML_DTD == 1", as its own (autotools) build defines it;
+    # the CMake build's configuration header defines XML_DTD empty, so it is given the value 1.
+    sed -i 's/^#define XML_DTD$/#define XML_DTD 1/' "$deps/build-expat/expat_config.h"
+    grep -q '^#define XML_DTD 1$' "$deps/build-expat/expat_config.h"
     cmake --build "$deps/build-expat"
     cmake --install "$deps/build-expat" >/dev/null
     [ -f "$prefix/lib/libexpat.a" ]
