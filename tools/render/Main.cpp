@@ -267,8 +267,10 @@ Options parseCommandLine (int argc, char** argv, SettingsHolder& holder)
     app.formatter (std::make_shared<HelpFormatter>());
     app.get_formatter()->column_width (28);
     app.footer (footerText);
-    // Unknown options are reported below in the tool's own words.
+    // Unknown options are reported below in the tool's own words. An option given twice takes
+    // its last value, as it always did; --set and --change keep every one.
     app.allow_extras();
+    app.option_defaults()->multi_option_policy (CLI::MultiOptionPolicy::TakeLast);
 
     const auto settingsGroup = "Settings, applied in this order (a fresh plug-in's settings, recipe 0, are the start)";
     app.add_option ("--recipe", recipe, "a factory recipe, by name (\"jam tomorrow\") or number 0..15")
@@ -282,12 +284,14 @@ Options parseCommandLine (int argc, char** argv, SettingsHolder& holder)
                                    "(breadType=drive, breadType=1)")
         ->type_name ("NAME=VALUE")
         ->allow_extra_args (false)
+        ->multi_option_policy (CLI::MultiOptionPolicy::TakeAll)
         ->group (settingsGroup);
     app.add_option ("--change", changes, "from T seconds into the render on, NAME takes VALUE (repeatable);\n"
                                          "the change applies from the sample nearest T, which starts a block\n"
                                          "of its own, so a jump and its crossfade can be heard")
         ->type_name ("T:NAME=VALUE")
         ->allow_extra_args (false)
+        ->multi_option_policy (CLI::MultiOptionPolicy::TakeAll)
         ->group (settingsGroup);
 
     const auto renderingGroup = "Rendering";
@@ -325,7 +329,9 @@ Options parseCommandLine (int argc, char** argv, SettingsHolder& holder)
     app.set_version_flag ("--version", std::string ("morsello-render ") + MORSELLO_VERSION, "the version of morsello-render")
         ->group (otherGroup);
 
-    app.add_option ("INPUT", inputs, "WAV, AIFF or FLAC files to render")->group ("");
+    app.add_option ("INPUT", inputs, "WAV, AIFF or FLAC files to render")
+        ->multi_option_policy (CLI::MultiOptionPolicy::TakeAll)
+        ->group ("");
 
     try
     {
