@@ -3,8 +3,10 @@
 #include "look/Palette.h"
 #include "recipes/FactoryRecipes.h"
 
+#include <juce_dsp/juce_dsp.h>
+
+#include <algorithm>
 #include <cmath>
-#include <complex>
 
 namespace
 {
@@ -98,45 +100,6 @@ void addVowelSweep (juce::AudioBuffer<float>& out, int start, int length)
     }
 }
 
-// In-place radix-2 FFT of a power-of-two length.
-void fft (std::vector<std::complex<float>>& data)
-{
-    const auto n = data.size();
-
-    for (size_t i = 1, j = 0; i < n; ++i)
-    {
-        auto bit = n >> 1;
-
-        for (; (j & bit) != 0; bit >>= 1)
-            j ^= bit;
-
-        j ^= bit;
-
-        if (i < j)
-            std::swap (data[i], data[j]);
-    }
-
-    for (size_t length = 2; length <= n; length <<= 1)
-    {
-        const auto angle = -twoPi / (double) length;
-        const std::complex<float> step ((float) std::cos (angle), (float) std::sin (angle));
-
-        for (size_t i = 0; i < n; i += length)
-        {
-            std::complex<float> w (1.0f, 0.0f);
-
-            for (size_t k = 0; k < length / 2; ++k)
-            {
-                const auto a = data[i + k];
-                const auto b = data[i + k + length / 2] * w;
-                data[i + k] = a + b;
-                data[i + k + length / 2] = a - b;
-                w *= step;
-            }
-        }
-    }
-}
-
 // The lowest and highest sample of every channel within [start, end).
 juce::Range<float> peakRange (const juce::AudioBuffer<float>& audio, int start, int end)
 {
@@ -181,7 +144,8 @@ juce::Colour heat (float level)
 
 void drawSpectrogram (juce::Graphics& g, const juce::AudioBuffer<float>& audio, double rate, juce::Rectangle<int> area)
 {
-    constexpr size_t size = 1024;
+    constexpr int order = 10;
+    constexpr size_t size = 1 << order;
     constexpr double lowest = 40.0, highest = 20000.0;
     juce::Image picture (juce::Image::RGB, area.getWidth(), area.getHeight(), false);
     juce::Image::BitmapData pixels (picture, juce::Image::BitmapData::writeOnly);
@@ -195,7 +159,10 @@ void drawSpectrogram (juce::Graphics& g, const juce::AudioBuffer<float>& audio, 
         windowSum += window[i];
     }
 
-    std::vector<std::complex<float>> bins (size);
+    // The transform takes the windowed frame and gives back the magnitude of each bin in place;
+    // it needs room for twice the frame.
+    juce::dsp::FFT transform (order);
+    std::vector<float> bins (2 * size);
     const auto scale = 1.0f / (float) audio.getNumChannels();
 
     for (int x = 0; x < area.getWidth(); ++x)
@@ -211,17 +178,18 @@ void drawSpectrogram (juce::Graphics& g, const juce::AudioBuffer<float>& audio, 
                 for (int channel = 0; channel < audio.getNumChannels(); ++channel)
                     sum += audio.getSample (channel, index);
 
-            bins[i] = { sum * scale * window[i], 0.0f };
+            bins[i] = sum * scale * window[i];
         }
 
-        fft (bins);
+        std::fill (bins.begin() + (std::ptrdiff_t) size, bins.end(), 0.0f);
+        transform.performFrequencyOnlyForwardTransform (bins.data(), true);
 
         for (int y = 0; y < area.getHeight(); ++y)
         {
             const auto fraction = 1.0 - ((double) y + 0.5) / area.getHeight();
             const auto frequency = lowest * std::pow (highest / lowest, fraction);
             const auto bin = std::min (size / 2 - 1, (size_t) std::lround (frequency * (double) size / rate));
-            const auto magnitude = 2.0f * std::abs (bins[bin]) / windowSum;
+            const auto magnitude = 2.0f * bins[bin] / windowSum;
             const auto decibels = juce::Decibels::gainToDecibels (magnitude, -96.0f);
             pixels.setPixelColour (x, y, heat ((decibels + 96.0f) / 96.0f));
         }
