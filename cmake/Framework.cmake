@@ -34,7 +34,6 @@ function (morsello_add_framework_library name)
     target_link_libraries (${name}
         PRIVATE
             juce::juce_audio_utils
-            juce::juce_dsp
             juce::juce_audio_processors
             juce::juce_gui_basics
         PUBLIC

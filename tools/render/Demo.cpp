@@ -3,7 +3,7 @@
 #include "look/Palette.h"
 #include "recipes/FactoryRecipes.h"
 
-#include <juce_dsp/juce_dsp.h>
+#include <fftw3.h>
 
 #include <algorithm>
 #include <cmath>
@@ -144,8 +144,7 @@ juce::Colour heat (float level)
 
 void drawSpectrogram (juce::Graphics& g, const juce::AudioBuffer<float>& audio, double rate, juce::Rectangle<int> area)
 {
-    constexpr int order = 10;
-    constexpr size_t size = 1 << order;
+    constexpr size_t size = 1024;
     constexpr double lowest = 40.0, highest = 20000.0;
     juce::Image picture (juce::Image::RGB, area.getWidth(), area.getHeight(), false);
     juce::Image::BitmapData pixels (picture, juce::Image::BitmapData::writeOnly);
@@ -159,10 +158,12 @@ void drawSpectrogram (juce::Graphics& g, const juce::AudioBuffer<float>& audio, 
         windowSum += window[i];
     }
 
-    // The transform takes the windowed frame and gives back the magnitude of each bin in place;
-    // it needs room for twice the frame.
-    juce::dsp::FFT transform (order);
-    std::vector<float> bins (2 * size);
+    // FFTW's real-to-complex transform of one windowed frame: size / 2 + 1 bins. The plan is
+    // made once for these two buffers and run for every column.
+    auto* frame = fftwf_alloc_real (size);
+    auto* spectrum = fftwf_alloc_complex (size / 2 + 1);
+    const auto plan = fftwf_plan_dft_r2c_1d ((int) size, frame, spectrum, FFTW_ESTIMATE);
+    std::vector<float> bins (size / 2 + 1);
     const auto scale = 1.0f / (float) audio.getNumChannels();
 
     for (int x = 0; x < area.getWidth(); ++x)
@@ -178,11 +179,13 @@ void drawSpectrogram (juce::Graphics& g, const juce::AudioBuffer<float>& audio, 
                 for (int channel = 0; channel < audio.getNumChannels(); ++channel)
                     sum += audio.getSample (channel, index);
 
-            bins[i] = sum * scale * window[i];
+            frame[i] = sum * scale * window[i];
         }
 
-        std::fill (bins.begin() + (std::ptrdiff_t) size, bins.end(), 0.0f);
-        transform.performFrequencyOnlyForwardTransform (bins.data(), true);
+        fftwf_execute (plan);
+
+        for (size_t i = 0; i < bins.size(); ++i)
+            bins[i] = std::hypot (spectrum[i][0], spectrum[i][1]);
 
         for (int y = 0; y < area.getHeight(); ++y)
         {
@@ -194,6 +197,10 @@ void drawSpectrogram (juce::Graphics& g, const juce::AudioBuffer<float>& audio, 
             pixels.setPixelColour (x, y, heat ((decibels + 96.0f) / 96.0f));
         }
     }
+
+    fftwf_destroy_plan (plan);
+    fftwf_free (spectrum);
+    fftwf_free (frame);
 
     g.drawImageAt (picture, area.getX(), area.getY());
 }
