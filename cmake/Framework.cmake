@@ -17,6 +17,13 @@
 # hosts pump messages with runDispatchLoopUntil). Modal loops only add synchronous variants of
 # functions; the plug-in's own code uses the asynchronous ones, which tests/check_includes.sh
 # holds.
+# Modules whose sources take MORSELLO_UNWATCHED_MODULE_OPTIONS after the build's own flags. The
+# fuzz build (scripts/fuzz.sh) compiles the modules its inputs never reach (windows, drawing,
+# audio devices and files) without sanitizers or coverage: their instrumented compile was most of
+# that build's time and watched nothing.
+set (MORSELLO_UNWATCHED_MODULES "" CACHE STRING "Framework modules compiled with MORSELLO_UNWATCHED_MODULE_OPTIONS")
+set (MORSELLO_UNWATCHED_MODULE_OPTIONS "" CACHE STRING "Compiler flags for the MORSELLO_UNWATCHED_MODULES")
+
 function (morsello_add_framework_library name)
     cmake_parse_arguments (ARG "" "PLUGIN" "DEFINITIONS" ${ARGN})
 
@@ -49,6 +56,11 @@ function (morsello_add_framework_library name)
     target_include_directories (${name} INTERFACE $<TARGET_PROPERTY:${name},INCLUDE_DIRECTORIES>)
     target_compile_definitions (${name} INTERFACE
         $<FILTER:$<TARGET_PROPERTY:${name},COMPILE_DEFINITIONS>,EXCLUDE,JucePlugin_|JUCE_SHARED_CODE|JUCE_STANDALONE_APPLICATION>)
+
+    foreach (module IN LISTS MORSELLO_UNWATCHED_MODULES)
+        get_target_property (module_sources ${module} INTERFACE_SOURCES)
+        set_source_files_properties (${module_sources} PROPERTIES COMPILE_OPTIONS "${MORSELLO_UNWATCHED_MODULE_OPTIONS}")
+    endforeach()
 
     set_target_properties (${name} PROPERTIES
         POSITION_INDEPENDENT_CODE TRUE

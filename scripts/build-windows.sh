@@ -2,8 +2,8 @@
 # Cross-builds the 64-bit Windows VST3 (and the Windows test host) with Debian's MinGW-w64
 # toolchain, in build-windows/ (or $MORSELLO_WINDOWS_BUILD_DIR). Installs what is missing first:
 # the toolchain, Wine for the tests, NSIS for the setup program, and static MinGW builds of
-# libpng and libjpeg made from Debian's own source packages (Debian has no MinGW packages of
-# those two).
+# libpng, libjpeg and expat made from Debian's own source packages (Debian has no MinGW packages
+# of those three).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 out="${MORSELLO_WINDOWS_BUILD_DIR:-$root/build-windows}"
@@ -33,7 +33,7 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 #-------------------------------------------------------------------------------------------
-# Static MinGW libpng and libjpeg, built once into $deps/prefix.
+# Static MinGW libpng, libjpeg and expat, built once into $deps/prefix.
 build_image_libraries() {
     # Source packages need deb-src entries; when apt knows no source of libpng even after an
     # update, entries for the system's own Debian archives are added beside them.
@@ -54,7 +54,7 @@ build_image_libraries() {
     rm -rf "$deps"
     mkdir -p "$deps/src"
     local package
-    for package in libpng1.6 libjpeg-turbo; do
+    for package in libpng1.6 libjpeg-turbo expat; do
         # The newest version first; a mirror may list a security update whose files it lacks.
         local fetched=""
         for version in $(apt-cache showsrc "$package" | sed -n 's/^Version: //p' | sort -V -r -u); do
@@ -94,10 +94,23 @@ build_image_libraries() {
     cmake --build "$deps/build-png"
     cmake --install "$deps/build-png" >/dev/null
 
+    # expat, the plug-in's XML reader: the library alone, static.
+    cmake -S "$deps/src/expat/expat" -B "$deps/build-expat" "${common[@]}" \
+        -DEXPAT_SHARED_LIBS=OFF -DEXPAT_BUILD_TOOLS=OFF -DEXPAT_BUILD_EXAMPLES=OFF \
+        -DEXPAT_BUILD_TESTS=OFF -DEXPAT_BUILD_DOCS=OFF -DEXPAT_BUILD_PKGCONFIG=OFF >/dev/null
+    # Debian's security patches test "#if XML_DTD == 1", as its own (autotools) build defines it;
+    # the CMake build's configuration header defines XML_DTD empty, so it is given the value 1.
+    sed -i 's/^#define XML_DTD$/#define XML_DTD 1/' "$deps/build-expat/expat_config.h"
+    grep -q '^#define XML_DTD 1$' "$deps/build-expat/expat_config.h"
+    cmake --build "$deps/build-expat"
+    cmake --install "$deps/build-expat" >/dev/null
+    [ -f "$prefix/lib/libexpat.a" ]
+
     touch "$deps/prefix/.complete"
 }
 
-if [ ! -f "$deps/prefix/.complete" ]; then
+# A folder made before expat joined the list is made again.
+if [ ! -f "$deps/prefix/.complete" ] || [ ! -f "$deps/prefix/lib/libexpat.a" ]; then
     build_image_libraries
 fi
 

@@ -10,7 +10,7 @@ packages=(
     libasound2-dev libjack-jackd2-dev libfreetype-dev libfontconfig1-dev
     libx11-dev libxrandr-dev libxinerama-dev libxcursor-dev libxext-dev libxcomposite-dev
     libgl-dev libcurl4-openssl-dev libgtk-3-dev libflac-dev
-    libgtest-dev libbenchmark-dev libxsimd-dev
+    libgtest-dev libbenchmark-dev libxsimd-dev libexpat1-dev libcli11-dev libfftw3-dev
     clang-14 libclang-rt-14-dev libfuzzer-14-dev
     libasan8 libubsan1 libtsan2
     lilv-utils liblilv-dev lv2-dev xvfb xauth fonts-dejavu-core

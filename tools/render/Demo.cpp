@@ -3,8 +3,10 @@
 #include "look/Palette.h"
 #include "processor/programs/FactoryRecipes.h"
 
+#include <fftw3.h>
+
+#include <algorithm>
 #include <cmath>
-#include <complex>
 
 namespace morsello
 {
@@ -100,45 +102,6 @@ void addVowelSweep (juce::AudioBuffer<float>& out, int start, int length)
     }
 }
 
-// In-place radix-2 FFT of a power-of-two length.
-void fft (std::vector<std::complex<float>>& data)
-{
-    const auto n = data.size();
-
-    for (size_t i = 1, j = 0; i < n; ++i)
-    {
-        auto bit = n >> 1;
-
-        for (; (j & bit) != 0; bit >>= 1)
-            j ^= bit;
-
-        j ^= bit;
-
-        if (i < j)
-            std::swap (data[i], data[j]);
-    }
-
-    for (size_t length = 2; length <= n; length <<= 1)
-    {
-        const auto angle = -twoPi / (double) length;
-        const std::complex<float> step ((float) std::cos (angle), (float) std::sin (angle));
-
-        for (size_t i = 0; i < n; i += length)
-        {
-            std::complex<float> w (1.0f, 0.0f);
-
-            for (size_t k = 0; k < length / 2; ++k)
-            {
-                const auto a = data[i + k];
-                const auto b = data[i + k + length / 2] * w;
-                data[i + k] = a + b;
-                data[i + k + length / 2] = a - b;
-                w *= step;
-            }
-        }
-    }
-}
-
 // The lowest and highest sample of every channel within [start, end).
 juce::Range<float> peakRange (const juce::AudioBuffer<float>& audio, int start, int end)
 {
@@ -197,7 +160,12 @@ void drawSpectrogram (juce::Graphics& g, const juce::AudioBuffer<float>& audio, 
         windowSum += window[i];
     }
 
-    std::vector<std::complex<float>> bins (size);
+    // FFTW's real-to-complex transform of one windowed frame: size / 2 + 1 bins. The plan is
+    // made once for these two buffers and run for every column.
+    auto* frame = fftwf_alloc_real (size);
+    auto* spectrum = fftwf_alloc_complex (size / 2 + 1);
+    const auto plan = fftwf_plan_dft_r2c_1d ((int) size, frame, spectrum, FFTW_ESTIMATE);
+    std::vector<float> bins (size / 2 + 1);
     const auto scale = 1.0f / (float) audio.getNumChannels();
 
     for (int x = 0; x < area.getWidth(); ++x)
@@ -213,21 +181,28 @@ void drawSpectrogram (juce::Graphics& g, const juce::AudioBuffer<float>& audio, 
                 for (int channel = 0; channel < audio.getNumChannels(); ++channel)
                     sum += audio.getSample (channel, index);
 
-            bins[i] = { sum * scale * window[i], 0.0f };
+            frame[i] = sum * scale * window[i];
         }
 
-        fft (bins);
+        fftwf_execute (plan);
+
+        for (size_t i = 0; i < bins.size(); ++i)
+            bins[i] = std::hypot (spectrum[i][0], spectrum[i][1]);
 
         for (int y = 0; y < area.getHeight(); ++y)
         {
             const auto fraction = 1.0 - ((double) y + 0.5) / area.getHeight();
             const auto frequency = lowest * std::pow (highest / lowest, fraction);
             const auto bin = std::min (size / 2 - 1, (size_t) std::lround (frequency * (double) size / rate));
-            const auto magnitude = 2.0f * std::abs (bins[bin]) / windowSum;
+            const auto magnitude = 2.0f * bins[bin] / windowSum;
             const auto decibels = juce::Decibels::gainToDecibels (magnitude, -96.0f);
             pixels.setPixelColour (x, y, heat ((decibels + 96.0f) / 96.0f));
         }
     }
+
+    fftwf_destroy_plan (plan);
+    fftwf_free (spectrum);
+    fftwf_free (frame);
 
     g.drawImageAt (picture, area.getX(), area.getY());
 }

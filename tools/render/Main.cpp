@@ -12,6 +12,8 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include <CLI/CLI.hpp>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -21,6 +23,7 @@
 #include <iostream>
 #include <optional>
 #include <thread>
+#include <type_traits>
 #include <unistd.h>
 
 namespace morsello
@@ -37,7 +40,8 @@ enum Exit
     cannotWrite = 4     // an output that cannot be written
 };
 
-const char* const helpText = R"(usage:
+// The help text around the option list that CLI11 makes from the options themselves.
+const char* const usageText = R"(usage:
   morsello-render [options] INPUT -o OUTPUT.wav
   morsello-render [options] INPUT... -o FOLDER
   morsello-render --demo FOLDER [--demo-seconds S] [--block-size N] [--no-tail] [--float] [--quiet]
@@ -46,38 +50,9 @@ const char* const helpText = R"(usage:
 Renders audio files through The Morsello exactly as the plug-in sounds in a host that runs it
 with the same block size. Inputs are WAV, AIFF or FLAC, mono or stereo, at any sample rate;
 each output is a WAV file with the input's channels and rate.
+)";
 
-Settings, applied in this order (a fresh plug-in's settings, recipe 0, are the start):
-  --recipe NAME|INDEX       a factory recipe, by name ("jam tomorrow") or number 0..15
-  --recipe-file FILE        a recipe file saved by the plug-in (.morsellopreset)
-  --set NAME=VALUE          one parameter (repeatable): a plain value as the host shows it
-                            (fill2=0.7, output=-3 or output=-3dB), a choice by name or index
-                            (breadType=drive, breadType=1)
-  --change T:NAME=VALUE     from T seconds into the render on, NAME takes VALUE (repeatable);
-                            the change applies from the sample nearest T, which starts a block
-                            of its own, so a jump and its crossfade can be heard
-Rendering:
-  -o, --output PATH         the output file; with several inputs, an existing folder or a
-                            path ending in "/", a folder (made if missing) in which each
-                            input's render is named after it (NAME.wav)
-  --block-size N            samples per block, 1..65536 (default 512)
-  --no-tail                 end with the input; by default 4 s of silence are rendered after
-                            it, for echoes and reverbs to ring out
-  --float                   write 32-bit float samples (default: 24-bit PCM)
-  --quiet                   print nothing but errors
-Other:
-  --list                    the factory recipes and every parameter with its range, choices and default
-  --demo FOLDER             synthesise a test phrase (plucked notes, a chord, a drum-like hit,
-                            a voice-like vowel sweep), render it through all sixteen recipes
-                            into FOLDER (phrase.wav, NN-recipe-name.wav) and draw overview.png:
-                            a row per recipe with its output's waveform above the input's and
-                            its spectrogram (--recipe, --recipe-file, --set and --change do not
-                            apply to the demo)
-  --demo-seconds S          the phrase's length for --demo, 0.5..60 (default 6)
-  -h, --help                this text
-  --version                 the program's version
-
-Several inputs are rendered side by side, one per processor core. A progress bar is shown on
+const char* const footerText = R"(Several inputs are rendered side by side, one per processor core. A progress bar is shown on
 a terminal when a render takes more than a moment. An output is written under a temporary name
 beside it and moved into place only when complete: a failed render never leaves a partial file.
 
@@ -88,8 +63,15 @@ Exit codes:
      malformed --change or number; an output path equal to an input; two inputs with one output name
   3  an input cannot be used: missing, unreadable, not WAV/AIFF/FLAC, more than two channels;
      or a recipe file that is missing or not a recipe
-  4  an output cannot be written
-)";
+  4  an output cannot be written)";
+
+// The usage lines and the description above the options, instead of CLI11's one usage line.
+class HelpFormatter : public CLI::Formatter
+{
+public:
+    std::string make_description (const CLI::App*) const override { return usageText; }
+    std::string make_usage (const CLI::App*, std::string) const override { return {}; }
+};
 
 // A one-line error; thrown from anywhere below main, caught there.
 struct Failure
@@ -252,91 +234,146 @@ struct Options
     RenderPlan plan;
     SampleFormat format = SampleFormat::pcm24;
     double demoSeconds = Demo::defaultSeconds;
-    bool quiet = false, list = false, help = false, version = false;
+    bool quiet = false, list = false;
 };
 
-// Reads the command line; the settings options are applied in their fixed order, whatever
-// their order on the line.
-Options parseCommandLine (const juce::StringArray& arguments, SettingsHolder& holder)
+// A check that a number option's text is a number within [lowest, highest] (a whole one when
+// asked), which also stores the number.
+template <typename Number>
+CLI::Validator numberFrom (Number& number, double lowest, double highest, const std::string& rule)
+{
+    return CLI::Validator (
+        [&number, lowest, highest, rule] (std::string& text) -> std::string
+        {
+            const auto value = parseNumber (juce::String::fromUTF8 (text.c_str()));
+
+            if (! value || *value < lowest || *value > highest || (std::is_integral_v<Number> && *value != std::floor (*value)))
+                return "must be " + rule + ", not '" + text + "'";
+
+            number = (Number) *value;
+            return {};
+        },
+        "");
+}
+
+// Reads the command line (CLI::ParseError for what CLI11 itself refuses); the settings options
+// are applied in their fixed order, whatever their order on the line.
+Options parseCommandLine (int argc, char** argv, SettingsHolder& holder)
 {
     Options options;
-    juce::String recipe, recipeFile;
-    juce::StringArray sets, changes;
-    auto noTail = false;
+    std::string output, recipe, recipeFile, demoFolder, blockSizeText, demoSecondsText;
+    std::vector<std::string> inputs, sets, changes;
+    auto noTail = false, asFloat = false;
 
-    for (int i = 0; i < arguments.size(); ++i)
+    CLI::App app { "", "morsello-render" };
+    app.formatter (std::make_shared<HelpFormatter>());
+    app.get_formatter()->column_width (28);
+    app.footer (footerText);
+    // Unknown options are reported below in the tool's own words. An option given twice takes
+    // its last value, as it always did; --set and --change keep every one.
+    app.allow_extras();
+    app.option_defaults()->multi_option_policy (CLI::MultiOptionPolicy::TakeLast);
+
+    const auto settingsGroup = "Settings, applied in this order (a fresh plug-in's settings, recipe 0, are the start)";
+    app.add_option ("--recipe", recipe, "a factory recipe, by name (\"jam tomorrow\") or number 0..15")
+        ->type_name ("NAME|INDEX")
+        ->group (settingsGroup);
+    app.add_option ("--recipe-file", recipeFile, "a recipe file saved by the plug-in (.morsellopreset)")
+        ->type_name ("FILE")
+        ->group (settingsGroup);
+    app.add_option ("--set", sets, "one parameter (repeatable): a plain value as the host shows it\n"
+                                   "(fill2=0.7, output=-3 or output=-3dB), a choice by name or index\n"
+                                   "(breadType=drive, breadType=1)")
+        ->type_name ("NAME=VALUE")
+        ->allow_extra_args (false)
+        ->multi_option_policy (CLI::MultiOptionPolicy::TakeAll)
+        ->group (settingsGroup);
+    app.add_option ("--change", changes, "from T seconds into the render on, NAME takes VALUE (repeatable);\n"
+                                         "the change applies from the sample nearest T, which starts a block\n"
+                                         "of its own, so a jump and its crossfade can be heard")
+        ->type_name ("T:NAME=VALUE")
+        ->allow_extra_args (false)
+        ->multi_option_policy (CLI::MultiOptionPolicy::TakeAll)
+        ->group (settingsGroup);
+
+    const auto renderingGroup = "Rendering";
+    app.add_option ("-o,--output", output, "the output file; with several inputs, an existing folder or a\n"
+                                           "path ending in \"/\", a folder (made if missing) in which each\n"
+                                           "input's render is named after it (NAME.wav)")
+        ->type_name ("PATH")
+        ->group (renderingGroup);
+    app.add_option ("--block-size", blockSizeText, "samples per block, 1..65536 (default 512)")
+        ->type_name ("N")
+        ->check (numberFrom (options.plan.blockSize, 1, 65536, "a whole number from 1 to 65536"))
+        ->group (renderingGroup);
+    app.add_flag ("--no-tail", noTail, "end with the input; by default 4 s of silence are rendered after\n"
+                                       "it, for echoes and reverbs to ring out")
+        ->group (renderingGroup);
+    app.add_flag ("--float", asFloat, "write 32-bit float samples (default: 24-bit PCM)")->group (renderingGroup);
+    app.add_flag ("--quiet", options.quiet, "print nothing but errors")->group (renderingGroup);
+
+    const auto otherGroup = "Other";
+    app.add_flag ("--list", options.list, "the factory recipes and every parameter with its range, choices and default")
+        ->group (otherGroup);
+    app.add_option ("--demo", demoFolder, "synthesise a test phrase (plucked notes, a chord, a drum-like hit,\n"
+                                          "a voice-like vowel sweep), render it through all sixteen recipes\n"
+                                          "into FOLDER (phrase.wav, NN-recipe-name.wav) and draw overview.png:\n"
+                                          "a row per recipe with its output's waveform above the input's and\n"
+                                          "its spectrogram (--recipe, --recipe-file, --set and --change do not\n"
+                                          "apply to the demo)")
+        ->type_name ("FOLDER")
+        ->group (otherGroup);
+    app.add_option ("--demo-seconds", demoSecondsText, "the phrase's length for --demo, 0.5..60 (default 6)")
+        ->type_name ("S")
+        ->check (numberFrom (options.demoSeconds, 0.5, 60.0, "from 0.5 to 60"))
+        ->group (otherGroup);
+    app.set_help_flag ("-h,--help", "this text")->group (otherGroup);
+    app.set_version_flag ("--version", std::string ("morsello-render ") + MORSELLO_VERSION, "the version of morsello-render")
+        ->group (otherGroup);
+
+    app.add_option ("INPUT", inputs, "WAV, AIFF or FLAC files to render")
+        ->multi_option_policy (CLI::MultiOptionPolicy::TakeAll)
+        ->group ("");
+
+    try
     {
-        const auto& argument = arguments[i];
-
-        auto value = [&]() -> juce::String
-        {
-            if (i + 1 >= arguments.size())
-                fail (badCommandLine, argument + " needs a value");
-
-            return arguments[++i];
-        };
-
-        if (argument == "-h" || argument == "--help")
-            options.help = true;
-        else if (argument == "--version")
-            options.version = true;
-        else if (argument == "--list")
-            options.list = true;
-        else if (argument == "--quiet")
-            options.quiet = true;
-        else if (argument == "--no-tail")
-            noTail = true;
-        else if (argument == "--float")
-            options.format = SampleFormat::float32;
-        else if (argument == "-o" || argument == "--output")
-            options.output = value();
-        else if (argument == "--recipe")
-            recipe = value();
-        else if (argument == "--recipe-file")
-            recipeFile = value();
-        else if (argument == "--set")
-            sets.add (value());
-        else if (argument == "--change")
-            changes.add (value());
-        else if (argument == "--demo")
-            options.demoFolder = value();
-        else if (argument == "--block-size" || argument == "--demo-seconds")
-        {
-            const auto text = value();
-            const auto number = parseNumber (text);
-
-            if (argument == "--block-size")
-            {
-                if (! number || *number != std::floor (*number) || *number < 1 || *number > 65536)
-                    fail (badCommandLine, "--block-size must be a whole number from 1 to 65536, not '" + text + "'");
-
-                options.plan.blockSize = (int) *number;
-            }
-            else
-            {
-                if (! number || *number < 0.5 || *number > 60.0)
-                    fail (badCommandLine, "--demo-seconds must be from 0.5 to 60, not '" + text + "'");
-
-                options.demoSeconds = *number;
-            }
-        }
-        else if (argument.startsWith ("-") && argument.length() > 1)
-            fail (badCommandLine, "unknown option " + argument + " (see --help)");
-        else
-            options.inputs.add (argument);
+        app.parse (argc, argv);
+    }
+    catch (const CLI::CallForHelp&)
+    {
+        std::cout << app.help();
+        throw;
+    }
+    catch (const CLI::CallForVersion& version)
+    {
+        std::cout << version.what() << "\n";
+        throw;
     }
 
-    if (options.help || options.list)
+    for (const auto& extra : app.remaining())
+        if (extra.size() > 1 && extra[0] == '-')
+            fail (badCommandLine, "unknown option " + juce::String::fromUTF8 (extra.c_str()) + " (see --help)");
+        else
+            inputs.push_back (extra);
+
+    for (const auto& input : inputs)
+        options.inputs.add (juce::String::fromUTF8 (input.c_str()));
+
+    options.output = juce::String::fromUTF8 (output.c_str());
+    options.demoFolder = juce::String::fromUTF8 (demoFolder.c_str());
+    options.format = asFloat ? SampleFormat::float32 : SampleFormat::pcm24;
+
+    if (options.list)
         return options;
 
-    if (recipe.isNotEmpty())
-        holder.applyRecipe (recipe);
+    if (! recipe.empty())
+        holder.applyRecipe (juce::String::fromUTF8 (recipe.c_str()));
 
-    if (recipeFile.isNotEmpty())
-        holder.loadRecipeFile (recipeFile);
+    if (! recipeFile.empty())
+        holder.loadRecipeFile (juce::String::fromUTF8 (recipeFile.c_str()));
 
     for (const auto& assignment : sets)
-        holder.set (assignment, "--set");
+        holder.set (juce::String::fromUTF8 (assignment.c_str()), "--set");
 
     options.plan.settings = holder.settings();
     options.plan.tailSeconds = noTail ? 0.0 : holder.tailSeconds();
@@ -344,8 +381,9 @@ Options parseCommandLine (const juce::StringArray& arguments, SettingsHolder& ho
     // Changes in time order (those at one time in their order on the line), each on top of all before it.
     std::vector<std::pair<double, juce::String>> timed;
 
-    for (const auto& change : changes)
+    for (const auto& text : changes)
     {
+        const auto change = juce::String::fromUTF8 (text.c_str());
         const auto time = parseNumber (change.upToFirstOccurrenceOf (":", false, false));
 
         if (! change.containsChar (':') || ! time || *time < 0.0)
@@ -681,30 +719,13 @@ int main (int argc, char** argv)
     // The parameters' tree needs the framework's message manager to exist; its loop never runs.
     const juce::ScopedJuceInitialiser_GUI framework;
 
-    juce::StringArray arguments;
-
-    for (int i = 1; i < argc; ++i)
-        arguments.add (juce::String::fromUTF8 (argv[i]));
-
     try
     {
-        SettingsHolder holder;
-        const auto options = parseCommandLine (arguments, holder);
-
-        if (arguments.isEmpty())
+        if (argc <= 1)
             fail (badCommandLine, "nothing to do (see --help)");
 
-        if (options.help)
-        {
-            std::cout << helpText;
-            return rendered;
-        }
-
-        if (options.version)
-        {
-            std::cout << "morsello-render " << MORSELLO_VERSION << "\n";
-            return rendered;
-        }
+        SettingsHolder holder;
+        const auto options = parseCommandLine (argc, argv, holder);
 
         if (options.list)
         {
@@ -716,6 +737,16 @@ int main (int argc, char** argv)
             return runDemo (options);
 
         return renderFiles (options);
+    }
+    catch (const CLI::Success&)
+    {
+        // --help or --version, whose text is printed.
+        return rendered;
+    }
+    catch (const CLI::ParseError& error)
+    {
+        std::cerr << "morsello-render: error: " << error.what() << "\n";
+        return badCommandLine;
     }
     catch (const Failure& failure)
     {

@@ -9,18 +9,18 @@ namespace morsello
 {
 // Reading the plug-in's saved XML (a host's chunk, a recipe file) from bytes that may be damaged
 // or hostile. The framework's XML parser is lenient: it accepts much that is not XML, and some
-// malformed texts make it loop forever or read past the end of its buffer. So the text is first
-// checked to be well-formed XML 1.0, in plain UTF-8, with no document type and a limited depth,
-// and only then handed to the framework's parser. Everything the plug-in itself ever wrote
-// passes.
+// malformed texts make it loop forever or read past the end of its buffer. So the text is read
+// by expat instead, which accepts only well-formed XML 1.0; on top of that the text must be
+// UTF-8 (or UTF-16 with its byte-order mark), have no document type, only ASCII names and at
+// most a limited depth. The elements are built from expat's events, so the framework's parser
+// never sees text from outside. Everything the plug-in itself ever wrote passes.
 namespace StrictXml
 {
 // The deepest nesting of elements accepted. Saved states are two levels deep.
 inline constexpr int maximumDepth = 32;
 
 // Why `text` is not accepted, or an empty string when it is. The text ends at its first zero
-// byte or after `numBytes`, whichever comes first; a UTF-8 byte-order mark at its start is
-// allowed.
+// character or after `numBytes`, whichever comes first; it is read as `parse` reads it.
 juce::String findFault (const char* text, size_t numBytes);
 
 // The document element of `bytes`, or nullptr when they are not accepted. The bytes may be
