@@ -31,8 +31,8 @@ case "$mode" in
                  morsello_stress_tests morsello_host_tests morsello_lv2_tests)
         # Everything those targets hold. Left out: the targets not built here (the DAW's), the
         # DAW and Windows checks and the checks that run no plug-in code (reasons in
-        # docs/reliability.md). Two at a time: the soak alone runs for minutes.
-        select=(-j2 -E '_NOT_BUILT$|^daw_|^windows_|^lv2_bundle_is_listed|^source_include_rules$')
+        # docs/reliability.md).
+        select=(-E '_NOT_BUILT$|^daw_|^windows_|^lv2_bundle_is_listed|^source_include_rules$')
         ;;
     thread)
         build="${MORSELLO_SANITIZE_BUILD_DIR:-$root/build-tsan}"

@@ -109,5 +109,23 @@ inline bool anyRunning (const std::set<int>& ids)
     return std::any_of (ids.begin(), ids.end(), [] (int id)
                         { return switchesOf (id) >= 0; });
 }
+
+// Whether every one of the threads has ended within the time given. The framework counts a
+// thread as stopped once its function has returned, a moment before the system's thread is gone,
+// so a check straight after a stop can still see it on a loaded machine.
+inline bool allEndWithin (const std::set<int>& ids, std::chrono::milliseconds limit)
+{
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+
+    while (anyRunning (ids))
+    {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+
+        std::this_thread::sleep_for (std::chrono::milliseconds (5));
+    }
+
+    return true;
+}
 } // namespace thread_wake_ups
 } // namespace morsello
