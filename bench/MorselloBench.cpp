@@ -296,15 +296,15 @@ std::vector<LayerCase> layerCases()
     const double engineRates[] { delayLfo, 0.0, delayLfo, delayLfo, delayLfo, ringCarrier, 0.0, 0.0, orbitRate };
 
     std::vector<LayerCase> cases {
-        { "bread/filter", true, filterBread, Floor::none, 0.0 },
-        { "bread/drive", true, driveBread, Floor::tanhPerChannel, 0.0 },
-        { "bread/chorus", true, chorusBread, Floor::sinePerSample, chorusRate },
-        { "bread/echo", true, echoBread, Floor::none, 0.0 },
+        { "bread/filter", true, toIndex (BreadType::filter), Floor::none, 0.0 },
+        { "bread/drive", true, toIndex (BreadType::drive), Floor::tanhPerChannel, 0.0 },
+        { "bread/chorus", true, toIndex (BreadType::chorus), Floor::sinePerSample, chorusRate },
+        { "bread/echo", true, toIndex (BreadType::echo), Floor::none, 0.0 },
     };
 
-    for (int kind = firstEngineBread; kind < kBreadTypeNames.size(); ++kind)
+    for (int kind = toIndex (BreadType::firstEngine); kind < kBreadTypeNames.size(); ++kind)
         cases.push_back ({ "bread/" + kBreadTypeNames[kind].toStdString(), true, kind,
-                           engineFloors[kind - firstEngineBread], engineRates[kind - firstEngineBread] });
+                           engineFloors[kind - toIndex (BreadType::firstEngine)], engineRates[kind - toIndex (BreadType::firstEngine)] });
 
     for (int kind = 0; kind < kFillingTypeNames.size(); ++kind)
         cases.push_back ({ "filling/" + kFillingTypeNames[kind].toStdString(), false, kind, engineFloors[kind], engineRates[kind] });
@@ -476,18 +476,18 @@ std::vector<ChainCase> chainCases()
     auto setAll = [] (int breadType, int fillingType, float toast, float bite)
     {
         EngineSettings settings;
-        settings[breadTypeIndex] = (float) breadType;
-        settings[breadModeIndex] = (float) freeMode;
-        settings[fillingTypeIndex] = (float) fillingType;
+        settings[ParameterIndex::breadType] = (float) breadType;
+        settings[ParameterIndex::breadMode] = (float) toIndex (BreadMode::free);
+        settings[ParameterIndex::fillingType] = (float) fillingType;
 
-        for (const auto index : { left1Index, left2Index, right1Index, right2Index, fill1Index, fill2Index, fill3Index })
+        for (const auto index : { ParameterIndex::left1, ParameterIndex::left2, ParameterIndex::right1, ParameterIndex::right2, ParameterIndex::fill1, ParameterIndex::fill2, ParameterIndex::fill3 })
             settings[index] = 0.5f;
 
-        for (const auto index : { left3Index, right3Index, fill4Index })
+        for (const auto index : { ParameterIndex::left3, ParameterIndex::right3, ParameterIndex::fill4 })
             settings[index] = 1.0f;
 
-        settings[toastIndex] = toast;
-        settings[biteIndex] = bite;
+        settings[ParameterIndex::toast] = toast;
+        settings[ParameterIndex::bite] = bite;
         return settings;
     };
 

@@ -23,6 +23,8 @@
 #include <sys/resource.h>
 #include <time.h>
 
+namespace morsello::idle
+{
 namespace
 {
 constexpr double sampleRate = 48000.0;
@@ -140,7 +142,7 @@ int usage()
 }
 } // namespace
 
-int main (int argc, char** argv)
+int run (int argc, char** argv)
 {
     if (argc < 3)
         return usage();
@@ -235,4 +237,10 @@ int main (int argc, char** argv)
     plugin->releaseResources();
     plugin.reset();
     return 0;
+}
+} // namespace morsello::idle
+
+int main (int argc, char** argv)
+{
+    return morsello::idle::run (argc, argv);
 }

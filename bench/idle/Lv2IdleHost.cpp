@@ -17,6 +17,8 @@
 
 #include <sys/resource.h>
 
+namespace morsello::idle
+{
 namespace
 {
 double processCpuSeconds()
@@ -28,7 +30,7 @@ double processCpuSeconds()
 }
 } // namespace
 
-int main (int argc, char** argv)
+int run (int argc, char** argv)
 {
     if (argc < 4)
     {
@@ -57,4 +59,10 @@ int main (int argc, char** argv)
 
     std::printf ("cpu %.4f audio 0 seconds %.2f\n", 100.0 * cpu / seconds, seconds);
     return 0;
+}
+} // namespace morsello::idle
+
+int main (int argc, char** argv)
+{
+    return morsello::idle::run (argc, argv);
 }

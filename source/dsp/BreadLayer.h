@@ -14,12 +14,12 @@ namespace morsello
 
 // The knobs bread 2 is given: its own only in "free" (and for any unknown mode); "link" copies
 // bread 1's, "mirror" turns bread 1's first two knobs around and keeps the third.
-inline BreadKnobs breadTwoKnobs (int breadMode, const BreadKnobs& left, const BreadKnobs& right) noexcept
+inline BreadKnobs breadTwoKnobs (BreadMode breadMode, const BreadKnobs& left, const BreadKnobs& right) noexcept
 {
-    if (breadMode == linkMode)
+    if (breadMode == BreadMode::link)
         return left;
 
-    if (breadMode == mirrorMode)
+    if (breadMode == BreadMode::mirror)
         return { 1.0f - left[0], 1.0f - left[1], left[2] };
 
     return right;
@@ -29,26 +29,26 @@ inline BreadKnobs breadTwoKnobs (int breadMode, const BreadKnobs& left, const Br
 struct BreadRoute
 {
     bool inEffectEngine;
-    int processorKind;     // BreadProcessor's kind, when not in the effect engine
+    BreadType processorKind; // BreadProcessor's kind, when not in the effect engine
     EffectKind effectKind; // when in the effect engine
     float k3;
 };
 
 // Every bread kind's route, by its breadType index.
 inline constexpr std::array<BreadRoute, kNumBreadTypes> kBreadRoutes { {
-    { false, filterBread, {}, 0.0f },
-    { false, driveBread, {}, 0.0f },
-    { false, chorusBread, {}, 0.0f },
-    { false, echoBread, {}, 0.0f },
-    { true, 0, EffectKind::granular, 0.5f },
-    { true, 0, EffectKind::reverb, 0.5f },
-    { true, 0, EffectKind::delay, 0.5f },
-    { true, 0, EffectKind::loFi, 0.5f },
-    { true, 0, EffectKind::smear, 0.5f },
-    { true, 0, EffectKind::ringMod, 0.5f },
-    { true, 0, EffectKind::wavefold, 0.5f },
-    { true, 0, EffectKind::resonator, 0.5f },
-    { true, 0, EffectKind::orbit, 0.5f },
+    { false, BreadType::filter, {}, 0.0f },
+    { false, BreadType::drive, {}, 0.0f },
+    { false, BreadType::chorus, {}, 0.0f },
+    { false, BreadType::echo, {}, 0.0f },
+    { true, {}, EffectKind::granular, 0.5f },
+    { true, {}, EffectKind::reverb, 0.5f },
+    { true, {}, EffectKind::delay, 0.5f },
+    { true, {}, EffectKind::loFi, 0.5f },
+    { true, {}, EffectKind::smear, 0.5f },
+    { true, {}, EffectKind::ringMod, 0.5f },
+    { true, {}, EffectKind::wavefold, 0.5f },
+    { true, {}, EffectKind::resonator, 0.5f },
+    { true, {}, EffectKind::orbit, 0.5f },
 } };
 
 // The route of a bread kind, or nothing for a value the parameter never gives.

@@ -156,7 +156,7 @@ void runFrame (float* const* channels, int numChannels, int numSamples, BreadSta
 }
 } // namespace
 
-void BreadProcessor::process (juce::AudioBuffer<float>& block, BreadState& state, int kind, const BreadKnobs& knobs) noexcept
+void BreadProcessor::process (juce::AudioBuffer<float>& block, BreadState& state, BreadType kind, const BreadKnobs& knobs) noexcept
 {
     const auto k1 = knobs[0], k2 = knobs[1], k3 = knobs[2];
     const auto numSamples = block.getNumSamples();
@@ -164,7 +164,7 @@ void BreadProcessor::process (juce::AudioBuffer<float>& block, BreadState& state
     if (state.buffers[0].getLength() == 0 || numSamples <= 0)
         return;
 
-    if (kind < filterBread || kind > echoBread)
+    if (kind < BreadType::filter || kind > BreadType::echo)
         return;
 
     const auto numChannels = std::min (block.getNumChannels(), 2);
@@ -174,7 +174,7 @@ void BreadProcessor::process (juce::AudioBuffer<float>& block, BreadState& state
 
     switch (kind)
     {
-        case filterBread:
+        case BreadType::filter:
         {
             // Low-pass, morphing through "half the input" (k2 = 0.5) to input minus low-pass.
             auto memory = state.filterMemory;
@@ -192,7 +192,7 @@ void BreadProcessor::process (juce::AudioBuffer<float>& block, BreadState& state
             break;
         }
 
-        case driveBread:
+        case BreadType::drive:
         {
             // The offset's own tanh is subtracted so that silence stays silent whatever the bias.
             auto memory = state.driveMemory;
@@ -237,7 +237,7 @@ void BreadProcessor::process (juce::AudioBuffer<float>& block, BreadState& state
             break;
         }
 
-        case chorusBread:
+        case BreadType::chorus:
         {
             const auto fs = values.sampleRate;
             const auto baseDelayMs = values.chorusBaseDelayMs;
@@ -269,7 +269,7 @@ void BreadProcessor::process (juce::AudioBuffer<float>& block, BreadState& state
             break;
         }
 
-        case echoBread:
+        case BreadType::echo:
         {
             const auto delaySamples = values.sampleRate * values.echoTimeSeconds;
             const auto feedback = values.echoFeedback;
@@ -299,6 +299,7 @@ void BreadProcessor::process (juce::AudioBuffer<float>& block, BreadState& state
             break;
         }
 
+        case BreadType::firstEngine: // the effect engine's kinds, turned away above
         default:
             break;
     }

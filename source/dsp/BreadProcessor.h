@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dsp/DelayLine.h"
+#include "dsp/EngineSettings.h"
 
 #include <juce_audio_basics/juce_audio_basics.h>
 
@@ -33,6 +34,6 @@ struct BreadProcessor
 {
     // kind: 0 filter, 1 drive, 2 chorus, 3 echo, run at the state's rate. An unprepared
     // state or an empty block leaves everything untouched.
-    static void process (juce::AudioBuffer<float>& block, BreadState& state, int kind, const BreadKnobs& knobs) noexcept;
+    static void process (juce::AudioBuffer<float>& block, BreadState& state, BreadType kind, const BreadKnobs& knobs) noexcept;
 };
 } // namespace morsello

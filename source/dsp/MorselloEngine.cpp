@@ -59,9 +59,9 @@ void MorselloEngine::reset() noexcept
     outputLimiter.gain = 1.0f;
 
     // The ramps start at rest on the present values.
-    toastRamp.setCurrentAndTargetValue (latestSettings[toastIndex]);
-    biteRamp.setCurrentAndTargetValue (latestSettings[biteIndex]);
-    outputGainRamp.setCurrentAndTargetValue (outputGainFor (latestSettings[outputIndex]));
+    toastRamp.setCurrentAndTargetValue (latestSettings[ParameterIndex::toast]);
+    biteRamp.setCurrentAndTargetValue (latestSettings[ParameterIndex::bite]);
+    outputGainRamp.setCurrentAndTargetValue (outputGainFor (latestSettings[ParameterIndex::output]));
 
     layers.bread1.reset();
     layers.bread2.reset();
@@ -140,9 +140,9 @@ void MorselloEngine::processPiece (juce::AudioBuffer<float>& block, const Engine
     adopt (settings);
     runLayers (block);
 
-    toastRamp.setTargetValue (settingsInUse[toastIndex]);
-    biteRamp.setTargetValue (settingsInUse[biteIndex]);
-    outputGainRamp.setTargetValue (outputGainFor (settingsInUse[outputIndex]));
+    toastRamp.setTargetValue (settingsInUse[ParameterIndex::toast]);
+    biteRamp.setTargetValue (settingsInUse[ParameterIndex::bite]);
+    outputGainRamp.setTargetValue (outputGainFor (settingsInUse[ParameterIndex::output]));
 
     const auto guardFired = finish (block);
 
@@ -175,9 +175,9 @@ void MorselloEngine::adopt (const EngineSettings& fresh) noexcept
         hasSettings = true;
     }
 
-    for (int index = 0; index < outputIndex; ++index)
+    for (int index = 0; index < toIndex (ParameterIndex::output); ++index)
     {
-        const auto threshold = index <= fillingTypeIndex ? kKindThreshold : kKnobThreshold;
+        const auto threshold = index <= toIndex (ParameterIndex::fillingType) ? kKindThreshold : kKnobThreshold;
 
         if (std::abs (fresh[index] - settingsInUse[index]) > threshold)
             transition.pending = true;
@@ -196,22 +196,22 @@ void MorselloEngine::adopt (const EngineSettings& fresh) noexcept
     }
 
     // The output gain is never held back by a transition.
-    settingsInUse[outputIndex] = fresh[outputIndex];
+    settingsInUse[ParameterIndex::output] = fresh[ParameterIndex::output];
 }
 
 void MorselloEngine::runLayers (juce::AudioBuffer<float>& block) noexcept
 {
     const auto& s = settingsInUse;
-    const auto breadKind = juce::roundToInt (s[breadTypeIndex]);
-    const auto breadMode = juce::roundToInt (s[breadModeIndex]);
-    const auto fillingKind = juce::roundToInt (s[fillingTypeIndex]);
+    const auto breadKind = juce::roundToInt (s[ParameterIndex::breadType]);
+    const auto breadMode = static_cast<BreadMode> (juce::roundToInt (s[ParameterIndex::breadMode]));
+    const auto fillingKind = juce::roundToInt (s[ParameterIndex::fillingType]);
 
-    const BreadKnobs left { s[left1Index], s[left2Index], s[left3Index] };
-    const BreadKnobs right = breadTwoKnobs (breadMode, left, { s[right1Index], s[right2Index], s[right3Index] });
+    const BreadKnobs left { s[ParameterIndex::left1], s[ParameterIndex::left2], s[ParameterIndex::left3] };
+    const BreadKnobs right = breadTwoKnobs (breadMode, left, { s[ParameterIndex::right1], s[ParameterIndex::right2], s[ParameterIndex::right3] });
 
     runBreadLayer (block, layers.bread1, layers.bread1Slot, breadKind, left);
     EffectEngine::process (block, layers.filling, (EffectKind) fillingKind,
-                           { s[fill1Index], s[fill2Index], s[fill3Index], s[fill4Index] });
+                           { s[ParameterIndex::fill1], s[ParameterIndex::fill2], s[ParameterIndex::fill3], s[ParameterIndex::fill4] });
     runBreadLayer (block, layers.bread2, layers.bread2Slot, breadKind, right);
 }
 

@@ -33,7 +33,7 @@ juce::AudioProcessorEditor* MorselloAudioProcessor::createEditor()
 MorselloAudioProcessorEditor::MorselloAudioProcessorEditor (MorselloAudioProcessor& owner)
     : juce::AudioProcessorEditor (owner),
       processor (owner),
-      breadModeParameter (choiceParameter (owner, breadModeIndex))
+      breadModeParameter (choiceParameter (owner, ParameterIndex::breadMode))
 {
     loadPictures();
     setUpWindow();
@@ -49,18 +49,18 @@ MorselloAudioProcessorEditor::MorselloAudioProcessorEditor (MorselloAudioProcess
     startTimer (timerIntervalMs);
 }
 
-juce::AudioParameterChoice& MorselloAudioProcessorEditor::choiceParameter (MorselloAudioProcessor& owner, int index)
+juce::AudioParameterChoice& MorselloAudioProcessorEditor::choiceParameter (MorselloAudioProcessor& owner, ParameterIndex index)
 {
     // The parameter layout makes every kind and mode parameter a choice; anything else is a
     // programming error that no user could cause.
-    auto* parameter = dynamic_cast<juce::AudioParameterChoice*> (owner.getParameterTree().getParameter (kParameterIds[(size_t) index]));
+    auto* parameter = dynamic_cast<juce::AudioParameterChoice*> (owner.getParameterTree().getParameter (parameterId (index)));
     jassert (parameter != nullptr);
     return *parameter;
 }
 
-void MorselloAudioProcessorEditor::attach (juce::Slider& knob, int parameterIndex, std::unique_ptr<SliderAttachment>& attachment)
+void MorselloAudioProcessorEditor::attach (juce::Slider& knob, ParameterIndex index, std::unique_ptr<SliderAttachment>& attachment)
 {
-    const juce::String id { kParameterIds[(size_t) parameterIndex] };
+    const juce::String id { parameterId (index) };
     knob.setComponentID (id);
     attachment = std::make_unique<SliderAttachment> (processor.getParameterTree(), id, knob);
 }
@@ -106,9 +106,9 @@ void MorselloAudioProcessorEditor::setUpKindMenus()
     }
 
     auto& parameters = processor.getParameterTree();
-    bread1Attachment = std::make_unique<ComboBoxAttachment> (parameters, kParameterIds[breadTypeIndex], bread1Box);
-    bread2Attachment = std::make_unique<ComboBoxAttachment> (parameters, kParameterIds[breadTypeIndex], bread2Box);
-    fillingAttachment = std::make_unique<ComboBoxAttachment> (parameters, kParameterIds[fillingTypeIndex], fillingBox);
+    bread1Attachment = std::make_unique<ComboBoxAttachment> (parameters, parameterId (ParameterIndex::breadType), bread1Box);
+    bread2Attachment = std::make_unique<ComboBoxAttachment> (parameters, parameterId (ParameterIndex::breadType), bread2Box);
+    fillingAttachment = std::make_unique<ComboBoxAttachment> (parameters, parameterId (ParameterIndex::fillingType), fillingBox);
 
     // Only bread 1's menu drives the captions: bread 2's changes reach it through breadType.
     bread1Box.onChange = [this]
@@ -132,8 +132,8 @@ void MorselloAudioProcessorEditor::setUpBreadKnobs()
             knob->setColour (juce::Slider::textBoxOutlineColourId, Palette::brown.withAlpha (0.35f));
         }
 
-        attach (leftKnobs[i], left1Index + (int) i, leftAttachments[i]);
-        attach (rightKnobs[i], right1Index + (int) i, rightAttachments[i]);
+        attach (leftKnobs[i], ParameterIndex::left1 + (int) i, leftAttachments[i]);
+        attach (rightKnobs[i], ParameterIndex::right1 + (int) i, rightAttachments[i]);
         leftCaptions[i].setComponentID (leftKnobs[i].getComponentID() + "Caption");
         rightCaptions[i].setComponentID (rightKnobs[i].getComponentID() + "Caption");
     }
@@ -150,7 +150,7 @@ void MorselloAudioProcessorEditor::setUpFillingKnobs()
         knob.setColour (juce::Slider::textBoxTextColourId, juce::Colours::white);
         knob.setColour (juce::Slider::textBoxBackgroundColourId, Palette::charcoal.withAlpha (0.8f));
         fillCaptions[i].setColour (juce::Label::textColourId, Palette::cream);
-        attach (knob, fill1Index + (int) i, fillAttachments[i]);
+        attach (knob, ParameterIndex::fill1 + (int) i, fillAttachments[i]);
         fillCaptions[i].setComponentID (knob.getComponentID() + "Caption");
     }
 }
@@ -166,9 +166,9 @@ void MorselloAudioProcessorEditor::setUpFinishingKnobs()
     for (auto* caption : { &toastCaption, &biteCaption, &outputCaption })
         caption->setColour (juce::Label::textColourId, Palette::cream);
 
-    attach (toastKnob, toastIndex, toastAttachment);
-    attach (biteKnob, biteIndex, biteAttachment);
-    attach (outputSlider, outputIndex, outputAttachment);
+    attach (toastKnob, ParameterIndex::toast, toastAttachment);
+    attach (biteKnob, ParameterIndex::bite, biteAttachment);
+    attach (outputSlider, ParameterIndex::output, outputAttachment);
     toastCaption.setComponentID (toastKnob.getComponentID() + "Caption");
     biteCaption.setComponentID (biteKnob.getComponentID() + "Caption");
     outputCaption.setComponentID (outputSlider.getComponentID() + "Caption");
@@ -280,7 +280,7 @@ void MorselloAudioProcessorEditor::setupKnob (juce::Slider& slider, juce::Label&
 void MorselloAudioProcessorEditor::setBreadMode (int modeIndex)
 {
     // One host-visible gesture; the buttons follow on the next tick, from the parameter.
-    processor.setParameterValue (kParameterIds[breadModeIndex], (float) modeIndex);
+    processor.setParameterValue (parameterId (ParameterIndex::breadMode), (float) modeIndex);
 }
 
 void MorselloAudioProcessorEditor::stepRecipe (int step)
@@ -326,18 +326,18 @@ void MorselloAudioProcessorEditor::refresh()
         meterState.update (channel, processor.getLevelMeters().take (channel));
 
     {
-        const auto mode = breadModeParameter.getIndex();
+        const auto mode = static_cast<BreadMode> (breadModeParameter.getIndex());
 
-        linkButton.setToggleState (mode == linkMode, juce::dontSendNotification);
-        mirrorButton.setToggleState (mode == mirrorMode, juce::dontSendNotification);
-        freeButton.setToggleState (mode == freeMode, juce::dontSendNotification);
+        linkButton.setToggleState (mode == BreadMode::link, juce::dontSendNotification);
+        mirrorButton.setToggleState (mode == BreadMode::mirror, juce::dontSendNotification);
+        freeButton.setToggleState (mode == BreadMode::free, juce::dontSendNotification);
 
         // Outside "free" the engine derives bread 2 from bread 1, so its own knobs only show
         // their stored values.
         for (auto& knob : rightKnobs)
         {
-            knob.setEnabled (mode == freeMode);
-            knob.setAlpha (mode == freeMode ? 1.0f : 0.8f);
+            knob.setEnabled (mode == BreadMode::free);
+            knob.setAlpha (mode == BreadMode::free ? 1.0f : 0.8f);
         }
     }
 

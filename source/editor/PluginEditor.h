@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dsp/EngineSettings.h"
 #include "editor/MeterDisplay.h"
 #include "look/MorselloLookAndFeel.h"
 
@@ -61,11 +62,11 @@ private:
     void setUpModeButtons();
     void setUpRecipeControls();
 
-    static juce::AudioParameterChoice& choiceParameter (MorselloAudioProcessor&, int parameterIndex);
+    static juce::AudioParameterChoice& choiceParameter (MorselloAudioProcessor&, ParameterIndex);
 
     // Binds a knob to the parameter at `parameterIndex` of the parameter table; the knob's
     // component ID is the parameter's ID.
-    void attach (juce::Slider& knob, int parameterIndex, std::unique_ptr<SliderAttachment>& attachment);
+    void attach (juce::Slider& knob, ParameterIndex, std::unique_ptr<SliderAttachment>& attachment);
 
     void setupKnob (juce::Slider& slider, juce::Label& caption, const juce::String& text);
     void setBreadMode (int modeIndex);

@@ -19,11 +19,14 @@ inline constexpr std::array<const char*, 16> kParameterIds {
     "toast", "bite", "output"
 };
 
-static_assert (numParameters == (int) kParameterIds.size());
+static_assert (kNumParameters == (int) kParameterIds.size());
+
+// The ID of the parameter at a position.
+constexpr const char* parameterId (ParameterIndex index) noexcept { return kParameterIds[(std::size_t) toIndex (index)]; }
 
 // The knob parameters: positions 3 to 14 of kParameterIds, all 0..1 in steps of 0.001.
-inline constexpr int firstKnobIndex = left1Index;
-inline constexpr int lastKnobIndex = biteIndex;
+inline constexpr int firstKnobIndex = toIndex (ParameterIndex::left1);
+inline constexpr int lastKnobIndex = toIndex (ParameterIndex::bite);
 
 // Choice lists; a choice parameter's raw value is its index here, as a float. Their lengths are
 // the engine's kNumBreadTypes, kNumFillingTypes and kNumBreadModes.

@@ -92,22 +92,22 @@ juce::AudioProcessorValueTreeState::ParameterLayout MorselloAudioProcessor::crea
 {
     juce::AudioProcessorValueTreeState::ParameterLayout layout;
 
-    auto id = [] (int index)
-    { return juce::ParameterID { kParameterIds[(size_t) index], kParameterVersionHint }; };
+    auto id = [] (ParameterIndex index)
+    { return juce::ParameterID { parameterId (index), kParameterVersionHint }; };
 
-    layout.add (std::make_unique<juce::AudioParameterChoice> (id (breadTypeIndex), "Bread type", kBreadTypeNames, 0),
-                std::make_unique<juce::AudioParameterChoice> (id (breadModeIndex), "Bread mode", kBreadModeNames, 0),
-                std::make_unique<juce::AudioParameterChoice> (id (fillingTypeIndex), "Filling type", kFillingTypeNames, 0));
+    layout.add (std::make_unique<juce::AudioParameterChoice> (id (ParameterIndex::breadType), "Bread type", kBreadTypeNames, 0),
+                std::make_unique<juce::AudioParameterChoice> (id (ParameterIndex::breadMode), "Bread mode", kBreadModeNames, 0),
+                std::make_unique<juce::AudioParameterChoice> (id (ParameterIndex::fillingType), "Filling type", kFillingTypeNames, 0));
 
     // The knobs are abstract amounts whose meaning depends on the chosen kinds, so the host
     // shows them under their IDs.
     for (int index = firstKnobIndex; index <= lastKnobIndex; ++index)
-        layout.add (std::make_unique<juce::AudioParameterFloat> (id (index),
+        layout.add (std::make_unique<juce::AudioParameterFloat> (id (static_cast<ParameterIndex> (index)),
                                                                  kParameterIds[(size_t) index],
                                                                  juce::NormalisableRange<float> (0.0f, 1.0f, 0.001f),
                                                                  0.5f));
 
-    layout.add (std::make_unique<juce::AudioParameterFloat> (id (outputIndex),
+    layout.add (std::make_unique<juce::AudioParameterFloat> (id (ParameterIndex::output),
                                                              "Output",
                                                              juce::NormalisableRange<float> (-18.0f, 6.0f, 0.1f),
                                                              0.0f,
@@ -243,22 +243,22 @@ bool MorselloAudioProcessor::setRecipe (int index)
 
     const auto& recipe = kFactoryRecipes[(size_t) index];
 
-    setParameterValue (kParameterIds[breadTypeIndex], (float) recipe.breadType);
-    setParameterValue (kParameterIds[breadModeIndex], (float) recipe.breadMode);
-    setParameterValue (kParameterIds[fillingTypeIndex], (float) recipe.fillingType);
+    setParameterValue (parameterId (ParameterIndex::breadType), (float) toIndex (recipe.breadType));
+    setParameterValue (parameterId (ParameterIndex::breadMode), (float) toIndex (recipe.breadMode));
+    setParameterValue (parameterId (ParameterIndex::fillingType), (float) recipe.fillingType);
 
     // Left and right knobs interleaved, as a user setting both breads side by side would.
     for (size_t knob = 0; knob < recipe.left.size(); ++knob)
     {
-        setParameterValue (kParameterIds[(size_t) left1Index + knob], recipe.left[knob]);
-        setParameterValue (kParameterIds[(size_t) right1Index + knob], recipe.right[knob]);
+        setParameterValue (parameterId (ParameterIndex::left1 + (int) knob), recipe.left[knob]);
+        setParameterValue (parameterId (ParameterIndex::right1 + (int) knob), recipe.right[knob]);
     }
 
     for (size_t knob = 0; knob < recipe.fill.size(); ++knob)
-        setParameterValue (kParameterIds[(size_t) fill1Index + knob], recipe.fill[knob]);
+        setParameterValue (parameterId (ParameterIndex::fill1 + (int) knob), recipe.fill[knob]);
 
-    setParameterValue (kParameterIds[toastIndex], recipe.toast);
-    setParameterValue (kParameterIds[biteIndex], recipe.bite);
+    setParameterValue (parameterId (ParameterIndex::toast), recipe.toast);
+    setParameterValue (parameterId (ParameterIndex::bite), recipe.bite);
 
     currentProgram = index;
     return true;

@@ -104,7 +104,7 @@ private:
     std::atomic<bool> restoredValuesToAnnounce { false };
 
     // Raw-value pointers cached once, so the audio thread does no look-up by name.
-    std::array<std::atomic<float>*, numParameters> rawParameters {};
+    std::array<std::atomic<float>*, kNumParameters> rawParameters {};
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MorselloAudioProcessor)
 };

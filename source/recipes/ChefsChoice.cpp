@@ -21,17 +21,17 @@ juce::String ChefsChoice::randomise (MorselloAudioProcessor& processor)
 {
     auto& engine = processor.getRandomGenerator();
 
-    auto setChoice = [&] (int parameterIndex, const juce::StringArray& names)
+    auto setChoice = [&] (ParameterIndex index, const juce::StringArray& names)
     {
-        processor.setParameterValue (kParameterIds[(size_t) parameterIndex],
+        processor.setParameterValue (parameterId (index),
                                      static_cast<float> (uniformInteger (engine, 0, names.size() - 1)));
     };
 
     // Each value is drawn just before it is set, and the filling is drawn before the mode, so a
     // given generator state always yields the same recipe.
-    setChoice (breadTypeIndex, kBreadTypeNames);
-    setChoice (fillingTypeIndex, kFillingTypeNames);
-    setChoice (breadModeIndex, kBreadModeNames);
+    setChoice (ParameterIndex::breadType, kBreadTypeNames);
+    setChoice (ParameterIndex::fillingType, kFillingTypeNames);
+    setChoice (ParameterIndex::breadMode, kBreadModeNames);
 
     // The parameter snaps each value to its 0.001 step, so the stored knobs run from 0.12 to 0.88.
     for (int index = firstKnobIndex; index <= lastKnobIndex; ++index)

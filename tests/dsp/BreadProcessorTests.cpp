@@ -22,7 +22,7 @@ BreadState preparedState (double sampleRate = kRate)
 
 void runBread (juce::AudioBuffer<float>& block, BreadState& state, int kind, float k1, float k2, float k3)
 {
-    BreadProcessor::process (block, state, kind, { k1, k2, k3 });
+    BreadProcessor::process (block, state, static_cast<BreadType> (kind), { k1, k2, k3 });
 }
 
 const juce::String& breadName (int kind)
@@ -52,7 +52,7 @@ TEST (BreadProcessor, FilterAtHalfShapeHalvesTheInput)
         auto state = preparedState();
         const auto input = makeTestSignal (2, 2000, kRate);
         auto block = input;
-        runBread (block, state, filterBread, cutoff, 0.5f, 1.0f);
+        runBread (block, state, toIndex (BreadType::filter), cutoff, 0.5f, 1.0f);
 
         auto halved = input;
         halved.applyGain (0.5f);
@@ -65,7 +65,7 @@ TEST (BreadProcessor, EchoRepeatsFallByTheFeedback)
     // Knob 1 at 0: 25 ms, exactly 1200 samples at 48 kHz. Wet only, full feedback 0.82.
     auto state = preparedState();
     auto block = makeImpulse (1, 6000);
-    runBread (block, state, echoBread, 0.0f, 1.0f, 1.0f);
+    runBread (block, state, toIndex (BreadType::echo), 0.0f, 1.0f, 1.0f);
 
     float expected = 1.0f;
 
@@ -184,7 +184,7 @@ TEST_P (EveryBreadKind, EmptyBlockChangesNothing)
 TEST_P (EveryBreadKind, MatchesThePerSampleFormulasAtEveryRateAndBlockSize)
 {
     const auto kind = GetParam();
-    const auto exceptionSize = kind == chorusBread ? 4.0e-4f : 0.0f;
+    const auto exceptionSize = kind == toIndex (BreadType::chorus) ? 4.0e-4f : 0.0f;
 
     struct Knobs
     {
@@ -223,7 +223,7 @@ std::string breadLabel (const testing::TestParamInfo<int>& parameter)
     return breadName (parameter.param).toStdString();
 }
 
-INSTANTIATE_TEST_SUITE_P (Kinds, EveryBreadKind, testing::Values (filterBread, driveBread, chorusBread, echoBread), breadLabel);
+INSTANTIATE_TEST_SUITE_P (Kinds, EveryBreadKind, testing::Values (toIndex (BreadType::filter), toIndex (BreadType::drive), toIndex (BreadType::chorus), toIndex (BreadType::echo)), breadLabel);
 
 TEST (BreadProcessor, KindOutsideTheFourLeavesTheBlockAlone)
 {

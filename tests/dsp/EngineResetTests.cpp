@@ -24,15 +24,15 @@ EngineSettings settingsFor (const KindCase& c)
 {
     EngineSettings settings;
 
-    for (int index = left1Index; index <= biteIndex; ++index)
+    for (int index = toIndex (ParameterIndex::left1); index <= toIndex (ParameterIndex::bite); ++index)
         settings[index] = 0.35f + 0.03f * (float) index;
 
-    settings[breadTypeIndex] = (float) (c.isBread ? c.kind : filterBread);
-    settings[breadModeIndex] = (float) freeMode;
-    settings[fillingTypeIndex] = (float) (c.isBread ? 0 : c.kind);
-    settings[left3Index] = settings[right3Index] = c.isBread ? 1.0f : 0.0f;
-    settings[fill4Index] = c.isBread ? 0.0f : 1.0f;
-    settings[outputIndex] = -1.5f;
+    settings[ParameterIndex::breadType] = (float) (c.isBread ? c.kind : toIndex (BreadType::filter));
+    settings[ParameterIndex::breadMode] = (float) toIndex (BreadMode::free);
+    settings[ParameterIndex::fillingType] = (float) (c.isBread ? 0 : c.kind);
+    settings[ParameterIndex::left3] = settings[ParameterIndex::right3] = c.isBread ? 1.0f : 0.0f;
+    settings[ParameterIndex::fill4] = c.isBread ? 0.0f : 1.0f;
+    settings[ParameterIndex::output] = -1.5f;
     return settings;
 }
 
@@ -71,7 +71,7 @@ TEST_P (EngineRestart, ResetSoundsAsAFreshEngine)
 {
     const auto settings = settingsFor (GetParam());
     auto other = settingsFor ({ ! GetParam().isBread, 3 });
-    other[toastIndex] = 0.9f;
+    other[ParameterIndex::toast] = 0.9f;
 
     auto used = std::make_unique<MorselloEngine>();
     used->prepare (kRate, kBlock, 2, other);

@@ -29,13 +29,13 @@ public:
 
     float any (int index)
     {
-        if (index == breadTypeIndex)
+        if (index == toIndex (ParameterIndex::breadType))
             return (float) std::uniform_int_distribution<int> (0, kNumBreadTypes - 1) (random);
 
-        if (index == breadModeIndex)
+        if (index == toIndex (ParameterIndex::breadMode))
             return (float) std::uniform_int_distribution<int> (0, kNumBreadModes - 1) (random);
 
-        if (index == fillingTypeIndex)
+        if (index == toIndex (ParameterIndex::fillingType))
             return (float) std::uniform_int_distribution<int> (0, kNumFillingTypes - 1) (random);
 
         const auto& range = rangeOf (index);
@@ -60,12 +60,12 @@ public:
         return range.snapToLegalValue (juce::jlimit (range.start, range.end, from + step));
     }
 
-    static bool isKind (int index) { return index <= fillingTypeIndex; }
+    static bool isKind (int index) { return index <= toIndex (ParameterIndex::fillingType); }
 
 private:
     const juce::NormalisableRange<float>& rangeOf (int index) const
     {
-        return index == outputIndex ? output : knob;
+        return index == toIndex (ParameterIndex::output) ? output : knob;
     }
 
     std::mt19937& random;
@@ -144,7 +144,7 @@ TEST_P (EngineSoak, TenMinutesOfAutomationStayFiniteWithinTheCeilingWithoutGuard
         if (processed >= nextRecipeAt)
         {
             settings = engineSettingsFor (kFactoryRecipes[(size_t) std::uniform_int_distribution<int> (0, kNumFactoryRecipes - 1) (random)],
-                                          values.any (outputIndex));
+                                          values.any (toIndex (ParameterIndex::output)));
             nextRecipeAt = processed + (long long) (sampleRate * std::uniform_real_distribution<double> (2.0, 12.0) (random));
             ++recipes;
         }
@@ -153,7 +153,7 @@ TEST_P (EngineSoak, TenMinutesOfAutomationStayFiniteWithinTheCeilingWithoutGuard
         // one of them (or a kind) jumps anywhere it can go.
         if (--blocksToNextChange <= 0)
         {
-            for (int index = 0; index < numParameters; ++index)
+            for (int index = 0; index < kNumParameters; ++index)
             {
                 const auto jump = std::uniform_int_distribution<int> (0, 39) (random) == 0;
 

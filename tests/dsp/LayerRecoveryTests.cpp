@@ -26,16 +26,16 @@ EngineSettings settingsFor (const KindCase& c)
 {
     EngineSettings settings;
 
-    for (int index = left1Index; index <= fill3Index; ++index)
+    for (int index = toIndex (ParameterIndex::left1); index <= toIndex (ParameterIndex::fill3); ++index)
         settings[index] = 0.4f;
 
-    settings[breadTypeIndex] = (float) (c.isBread ? c.kind : filterBread);
-    settings[breadModeIndex] = (float) linkMode;
-    settings[fillingTypeIndex] = (float) (c.isBread ? 0 : c.kind);
-    settings[left3Index] = c.isBread ? 1.0f : 0.0f;
-    settings[fill4Index] = c.isBread ? 0.0f : 1.0f;
-    settings[toastIndex] = 0.2f;
-    settings[biteIndex] = 1.0f;
+    settings[ParameterIndex::breadType] = (float) (c.isBread ? c.kind : toIndex (BreadType::filter));
+    settings[ParameterIndex::breadMode] = (float) toIndex (BreadMode::link);
+    settings[ParameterIndex::fillingType] = (float) (c.isBread ? 0 : c.kind);
+    settings[ParameterIndex::left3] = c.isBread ? 1.0f : 0.0f;
+    settings[ParameterIndex::fill4] = c.isBread ? 0.0f : 1.0f;
+    settings[ParameterIndex::toast] = 0.2f;
+    settings[ParameterIndex::bite] = 1.0f;
     return settings;
 }
 

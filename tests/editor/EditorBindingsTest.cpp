@@ -129,45 +129,45 @@ TEST_F (EditorTest, ModeButtonsShowTheParameterNotTheirOwnClicks)
 {
     const std::array<juce::TextButton*, 3> buttons { &access->linkButton, &access->mirrorButton, &access->freeButton };
 
-    const auto expectMode = [&] (int mode, const char* when)
+    const auto expectMode = [&] (BreadMode mode, const char* when)
     {
         for (int i = 0; i < 3; ++i)
-            EXPECT_EQ (buttons[(size_t) i]->getToggleState(), i == mode) << when << ", button " << i;
+            EXPECT_EQ (buttons[(size_t) i]->getToggleState(), i == toIndex (mode)) << when << ", button " << i;
 
         for (auto& knob : access->rightKnobs)
         {
-            EXPECT_EQ (knob.isEnabled(), mode == freeMode) << when;
-            EXPECT_FLOAT_EQ (knob.getAlpha(), mode == freeMode ? 1.0f : 0.8f) << when;
+            EXPECT_EQ (knob.isEnabled(), mode == BreadMode::free) << when;
+            EXPECT_FLOAT_EQ (knob.getAlpha(), mode == BreadMode::free ? 1.0f : 0.8f) << when;
         }
     };
 
     access->tick();
-    expectMode (linkMode, "at start");
+    expectMode (BreadMode::link, "at start");
 
     access->mirrorButton.triggerClick();
     runQueuedMessages();
-    EXPECT_EQ (juce::roundToInt (raw ("breadMode")), mirrorMode);
+    EXPECT_EQ (juce::roundToInt (raw ("breadMode")), toIndex (BreadMode::mirror));
     EXPECT_FALSE (access->mirrorButton.getToggleState()) << "a click alone must not toggle the button";
     EXPECT_TRUE (access->linkButton.getToggleState());
 
     access->tick();
-    expectMode (mirrorMode, "one tick after clicking mirror");
+    expectMode (BreadMode::mirror, "one tick after clicking mirror");
 
     access->freeButton.triggerClick();
     runQueuedMessages();
     access->tick();
-    expectMode (freeMode, "one tick after clicking free");
+    expectMode (BreadMode::free, "one tick after clicking free");
 
     // Host automation reaches the buttons on the next tick too.
     processor.getParameterTree().getParameter ("breadMode")->setValueNotifyingHost (0.0f);
     access->tick();
-    expectMode (linkMode, "one tick after automation to link");
+    expectMode (BreadMode::link, "one tick after automation to link");
 
     // Clicking the button that is already on leaves it on.
     access->linkButton.triggerClick();
     runQueuedMessages();
     access->tick();
-    expectMode (linkMode, "after clicking link again");
+    expectMode (BreadMode::link, "after clicking link again");
 }
 
 TEST_F (EditorTest, ModeClickIsOneGestureTowardsTheHost)
@@ -200,7 +200,7 @@ TEST_F (EditorTest, RecipeBoxListsTheFactoryRecipesAndAppliesTheChosenOne)
     EXPECT_EQ (processor.getCurrentProgram(), 3);
     EXPECT_EQ (editor->getSelectedRecipe(), 3);
     EXPECT_EQ (access->recipeBox.getText(), "jam tomorrow");
-    EXPECT_EQ (juce::roundToInt (raw ("breadType")), kFactoryRecipes[3].breadType);
+    EXPECT_EQ (juce::roundToInt (raw ("breadType")), toIndex (kFactoryRecipes[3].breadType));
     EXPECT_FLOAT_EQ (raw ("bite"), kFactoryRecipes[3].bite);
     EXPECT_EQ (access->bread1Box.getText(), "chorus");
 }

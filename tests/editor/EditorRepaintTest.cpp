@@ -229,7 +229,7 @@ TEST_F (EditorRepaint, ControlsRepaintThemselvesWhenTheirValuesChange)
     EXPECT_TRUE (access->fillKnobs[1].getBounds().contains (requestedBounds())) << requestedBounds().toString();
 
     recorder->requested.clear();
-    processor.setParameterValue ("breadMode", (float) freeMode);
+    processor.setParameterValue ("breadMode", (float) toIndex (BreadMode::free));
     tickWith ({});
 
     for (auto* control : std::initializer_list<juce::Component*> { &access->linkButton, &access->freeButton,

@@ -16,9 +16,9 @@ TEST (KnobCaptions, EngineBreadRowsAreFillingRowsWithoutTheirThirdCaption)
 {
     for (int fillingType = 0; fillingType < (int) kFillingCaptions.size(); ++fillingType)
     {
-        const auto& bread = kBreadCaptions[(size_t) fillingType + firstEngineBread];
+        const auto& bread = kBreadCaptions[(size_t) fillingType + toIndex (BreadType::firstEngine)];
         const auto& filling = kFillingCaptions[(size_t) fillingType];
-        ASSERT_EQ (kBreadTypeNames[fillingType + firstEngineBread], kFillingTypeNames[fillingType]);
+        ASSERT_EQ (kBreadTypeNames[fillingType + toIndex (BreadType::firstEngine)], kFillingTypeNames[fillingType]);
 
         EXPECT_STREQ (bread[0], filling[0]) << kFillingTypeNames[fillingType];
         EXPECT_STREQ (bread[1], filling[1]) << kFillingTypeNames[fillingType];

@@ -31,7 +31,7 @@ namespace
     {
         std::vector<float> values;
 
-        for (int index = 0; index < numParameters; ++index)
+        for (int index = 0; index < kNumParameters; ++index)
             values.push_back (rawValueOf (processor, index));
 
         return values;
@@ -40,7 +40,7 @@ namespace
     // Every raw value within its parameter's range and exactly on one of its steps.
     std::string checkParameters (const MorselloAudioProcessor& processor)
     {
-        for (int index = 0; index < numParameters; ++index)
+        for (int index = 0; index < kNumParameters; ++index)
         {
             const auto value = rawValueOf (processor, index);
             const auto& range = parameterOf (processor, index).getNormalisableRange();
@@ -122,7 +122,7 @@ namespace
             MorselloAudioProcessor processor;
             std::vector<juce::NormalisableRange<float>> result;
 
-            for (int index = 0; index < numParameters; ++index)
+            for (int index = 0; index < kNumParameters; ++index)
                 result.push_back (parameterOf (processor, index).getNormalisableRange());
 
             return result;
@@ -201,7 +201,7 @@ std::string checkEngineRun (const uint8_t* data, size_t size)
 
     EngineSettings settings;
 
-    for (int index = 0; index < numParameters; ++index)
+    for (int index = 0; index < kNumParameters; ++index)
         settings[index] = legalValue (ranges[(size_t) index], reader.word());
 
     auto engine = std::make_unique<MorselloEngine>();
@@ -215,7 +215,7 @@ std::string checkEngineRun (const uint8_t* data, size_t size)
 
         for (int change = 0; change < (int) changes; ++change)
         {
-            const auto index = reader.byte() % numParameters;
+            const auto index = reader.byte() % kNumParameters;
             settings[index] = legalValue (ranges[(size_t) index], reader.word());
         }
 

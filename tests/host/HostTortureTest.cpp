@@ -179,12 +179,12 @@ protected:
             const auto index = (int) i;
             double low = 0.0, high = 1.0, step = 0.001;
 
-            if (index == breadTypeIndex || index == breadModeIndex || index == fillingTypeIndex)
+            if (index == toIndex (ParameterIndex::breadType) || index == toIndex (ParameterIndex::breadMode) || index == toIndex (ParameterIndex::fillingType))
             {
-                high = index == breadTypeIndex ? kNumBreadTypes - 1 : (index == breadModeIndex ? kNumBreadModes - 1 : kNumFillingTypes - 1);
+                high = index == toIndex (ParameterIndex::breadType) ? kNumBreadTypes - 1 : (index == toIndex (ParameterIndex::breadMode) ? kNumBreadModes - 1 : kNumFillingTypes - 1);
                 step = 1.0;
             }
-            else if (index == outputIndex)
+            else if (index == toIndex (ParameterIndex::output))
             {
                 low = -18.0;
                 high = 6.0;
@@ -262,7 +262,7 @@ TEST_F (HostTorture, RatesBlockSizesBypassAndProgramsChangingWhileAudioRuns)
             }
             else if (action <= 4)
             {
-                auto* parameter = parameters[std::uniform_int_distribution<int> (0, numParameters - 1) (random)];
+                auto* parameter = parameters[std::uniform_int_distribution<int> (0, kNumParameters - 1) (random)];
                 parameter->setValueNotifyingHost (std::uniform_real_distribution<float> (0.0f, 1.0f) (random));
             }
 
@@ -293,8 +293,8 @@ TEST_F (HostTorture, DamagedStateChunksLeaveAWorkingInstanceAndAValidChunkRestor
     instance->prepareToPlay (48000.0, 512);
     instance->setCurrentProgram (6);
     auto& parameters = instance->getParameters();
-    parameters[left2Index]->setValueNotifyingHost (0.321f);
-    parameters[outputIndex]->setValueNotifyingHost (0.3f);
+    parameters[toIndex (ParameterIndex::left2)]->setValueNotifyingHost (0.321f);
+    parameters[toIndex (ParameterIndex::output)]->setValueNotifyingHost (0.3f);
     juce::AudioBuffer<float> buffer (2, 512);
     OutputCheck check;
 
@@ -408,7 +408,7 @@ TEST_F (HostTorture, DamagedStateChunksLeaveAWorkingInstanceAndAValidChunkRestor
     {
         SCOPED_TRACE (restore.name);
         instance->setCurrentProgram (11);
-        parameters[fill3Index]->setValueNotifyingHost (0.9f);
+        parameters[toIndex (ParameterIndex::fill3)]->setValueNotifyingHost (0.9f);
         runBlock (*instance, buffer, 512, check);
         ASSERT_EQ (pluginStateOf (*instance)->getIntAttribute ("program"), 11);
 

@@ -172,9 +172,9 @@ TEST_F (Pipeline, NonFiniteInputEntersAsSilenceAndLeavesNoTrace)
 TEST_F (Pipeline, NonFiniteOutputOfALayerLeavesAsSilence)
 {
     EngineSettings settings;
-    settings[fillingTypeIndex] = 4.0f; // smear, whose filter state a fault has made NaN
-    settings[fill4Index] = 0.5f;
-    settings[biteIndex] = 0.5f;
+    settings[ParameterIndex::fillingType] = 4.0f; // smear, whose filter state a fault has made NaN
+    settings[ParameterIndex::fill4] = 0.5f;
+    settings[ParameterIndex::bite] = 0.5f;
 
     auto engine = std::make_unique<MorselloEngine>();
     engine->prepare (48000.0, 64, 2, settings);
@@ -330,7 +330,7 @@ TEST_F (Pipeline, LongBlocksRunInPiecesEachABlockOfItsOwn)
     process (block);
 
     EXPECT_FALSE (processor.getEngine().getTransition().pending);
-    EXPECT_EQ (processor.getEngine().getSettingsInUse()[fillingTypeIndex], 3.0f);
+    EXPECT_EQ (processor.getEngine().getSettingsInUse()[ParameterIndex::fillingType], 3.0f);
     EXPECT_NEAR (processor.getEngine().getTransition().fade, 24.0f / 120.0f, 1.0e-5f);
 
     // The switch in the second piece reset the meters after that piece's own input was
@@ -367,7 +367,7 @@ TEST_F (Pipeline, KindJumpFadesToDryResetsAndFadesBackIn)
     run (0.5f); // falls for 10 ms of the 15
     EXPECT_TRUE (processor.getEngine().getTransition().pending);
     EXPECT_NEAR (processor.getEngine().getTransition().fade, 1.0f / 3.0f, 1.0e-4f);
-    EXPECT_EQ (processor.getEngine().getSettingsInUse()[breadTypeIndex], 0.0f); // the old settings keep running
+    EXPECT_EQ (processor.getEngine().getSettingsInUse()[ParameterIndex::breadType], 0.0f); // the old settings keep running
 
     const auto [input, output] = run (0.5f); // reaches 0 after 240 samples, then dry alone
     EXPECT_TRUE (processor.getEngine().getTransition().pending);
@@ -379,7 +379,7 @@ TEST_F (Pipeline, KindJumpFadesToDryResetsAndFadesBackIn)
 
     run (0.1f); // starts at 0: the switch
     EXPECT_FALSE (processor.getEngine().getTransition().pending);
-    EXPECT_EQ (processor.getEngine().getSettingsInUse()[breadTypeIndex], 1.0f);
+    EXPECT_EQ (processor.getEngine().getSettingsInUse()[ParameterIndex::breadType], 1.0f);
     EXPECT_NEAR (processor.getEngine().getTransition().fade, (float) n / 5760.0f, 1.0e-4f); // 120 ms back in
     EXPECT_EQ (meter (0), 0.0f);                                                            // meters were reset after
     EXPECT_GT (meter (2), 0.0f);                                                            // the input was metered
@@ -451,7 +451,7 @@ TEST_F (Pipeline, OutputGainIsNeverHeldBackAndGlidesIn30Milliseconds)
     process (block);
 
     EXPECT_TRUE (processor.getEngine().getTransition().pending);
-    EXPECT_FLOAT_EQ (processor.getEngine().getSettingsInUse()[outputIndex], -6.0f);
+    EXPECT_FLOAT_EQ (processor.getEngine().getSettingsInUse()[ParameterIndex::output], -6.0f);
 
     const auto target = 0.5f * juce::Decibels::decibelsToGain (-6.0f);
     const int rampLength = 1440; // 30 ms
@@ -491,7 +491,7 @@ TEST_F (Pipeline, ProcessorSoundsAsAnEngineGivenItsParameters)
 
     EngineSettings settings;
 
-    for (int index = 0; index < numParameters; ++index)
+    for (int index = 0; index < kNumParameters; ++index)
         settings[index] = processor.getParameterTree().getRawParameterValue (kParameterIds[(size_t) index])->load();
 
     auto engine = std::make_unique<MorselloEngine>();
@@ -516,15 +516,15 @@ TEST (BreadTwoKnobs, FollowTheMode)
 
     struct Case
     {
-        int mode;
+        BreadMode mode;
         BreadKnobs expected;
     };
 
     const Case cases[] {
-        { linkMode, { 0.2f, 0.7f, 0.4f } },
-        { mirrorMode, { 0.8f, 0.3f, 0.4f } },
-        { freeMode, { 0.9f, 0.1f, 0.6f } },
-        { 7, { 0.9f, 0.1f, 0.6f } },
+        { BreadMode::link, { 0.2f, 0.7f, 0.4f } },
+        { BreadMode::mirror, { 0.8f, 0.3f, 0.4f } },
+        { BreadMode::free, { 0.9f, 0.1f, 0.6f } },
+        { static_cast<BreadMode> (7), { 0.9f, 0.1f, 0.6f } },
     };
 
     for (const auto& c : cases)
@@ -532,7 +532,7 @@ TEST (BreadTwoKnobs, FollowTheMode)
         const auto knobs = breadTwoKnobs (c.mode, left, right);
 
         for (size_t i = 0; i < 3; ++i)
-            EXPECT_FLOAT_EQ (knobs[i], c.expected[i]) << "mode " << c.mode << ", knob " << i;
+            EXPECT_FLOAT_EQ (knobs[i], c.expected[i]) << "mode " << toIndex (c.mode) << ", knob " << i;
     }
 }
 

@@ -170,7 +170,7 @@ Setup heavy (int breadType, int fillingType)
     return [=] (MorselloAudioProcessor& p)
     {
         set (p, "breadType", (float) breadType);
-        set (p, "breadMode", (float) freeMode);
+        set (p, "breadMode", (float) toIndex (BreadMode::free));
         set (p, "fillingType", (float) fillingType);
 
         for (const auto* id : { "left1", "left2", "right1", "right2", "fill1", "fill2", "fill3" })

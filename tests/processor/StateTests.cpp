@@ -160,8 +160,8 @@ TEST (StateChunk, RestoredValuesAreToldOnceWhenTheHostPreparesAfterARestore)
     reopened.removeListener (&recorder);
 
     ASSERT_EQ (toldAfterRestore.size(), kParameterIds.size());
-    EXPECT_EQ (toldAfterRestore[toastIndex].first, (int) toastIndex);
-    EXPECT_FLOAT_EQ (toldAfterRestore[toastIndex].second, 0.9f);
+    EXPECT_EQ (toldAfterRestore[toIndex (ParameterIndex::toast)].first, (int) toIndex (ParameterIndex::toast));
+    EXPECT_FLOAT_EQ (toldAfterRestore[toIndex (ParameterIndex::toast)].second, 0.9f);
     EXPECT_TRUE (recorder.told.empty());
 }
 
@@ -300,7 +300,7 @@ TEST (StateChunk, PartialStateSetsWhatItNamesAndKeepsTheRest)
 
     restore (processor, chunkAround ("<MORSELLO_STATE><PARAM id=\"toast\" value=\"0.9\"/></MORSELLO_STATE>"));
 
-    expected[toastIndex] = processor.getParameterTree().getParameter ("toast")->getNormalisableRange().snapToLegalValue (0.9f);
+    expected[toIndex (ParameterIndex::toast)] = processor.getParameterTree().getParameter ("toast")->getNormalisableRange().snapToLegalValue (0.9f);
     EXPECT_EQ (parameterValues (processor), expected);
 }
 

@@ -225,7 +225,7 @@ void fillWithSine (juce::AudioBuffer<float>& buffer, int offset)
 TEST (RealtimeSafety, EngineResetNeitherAllocatesNorLocks)
 {
     EngineSettings settings;
-    settings[fill4Index] = settings[left3Index] = settings[biteIndex] = 1.0f;
+    settings[ParameterIndex::fill4] = settings[ParameterIndex::left3] = settings[ParameterIndex::bite] = 1.0f;
 
     auto engine = std::make_unique<MorselloEngine>();
     engine->prepare (44100.0, 128, 2, settings);
@@ -233,8 +233,8 @@ TEST (RealtimeSafety, EngineResetNeitherAllocatesNorLocks)
 
     for (int kind = 0; kind < kNumFillingTypes; ++kind)
     {
-        settings[fillingTypeIndex] = (float) kind;
-        settings[breadTypeIndex] = (float) (firstEngineBread + kind);
+        settings[ParameterIndex::fillingType] = (float) kind;
+        settings[ParameterIndex::breadType] = (float) (toIndex (BreadType::firstEngine) + kind);
 
         for (int block = 0; block < 4; ++block)
         {
@@ -258,7 +258,7 @@ TEST (RealtimeSafety, EngineResetNeitherAllocatesNorLocks)
 TEST (RealtimeSafety, RecoveryFromANonFiniteLayerNeitherAllocatesNorLocks)
 {
     EngineSettings settings;
-    settings[fill4Index] = settings[left3Index] = settings[biteIndex] = 1.0f;
+    settings[ParameterIndex::fill4] = settings[ParameterIndex::left3] = settings[ParameterIndex::bite] = 1.0f;
 
     auto engine = std::make_unique<MorselloEngine>();
     engine->prepare (44100.0, 128, 2, settings);
@@ -272,8 +272,8 @@ TEST (RealtimeSafety, RecoveryFromANonFiniteLayerNeitherAllocatesNorLocks)
 
     for (int kind = 0; kind < kNumBreadTypes; ++kind)
     {
-        settings[breadTypeIndex] = (float) kind;
-        settings[fillingTypeIndex] = (float) (kind % kNumFillingTypes);
+        settings[ParameterIndex::breadType] = (float) kind;
+        settings[ParameterIndex::fillingType] = (float) (kind % kNumFillingTypes);
 
         // Past the transition to the new kinds, so the poisoned memory is the one that runs.
         for (int block = 0; block < 60; ++block)

@@ -141,15 +141,15 @@ TEST (ChefsChoiceClick, KnownSeedGivesTheHandComputedRecipesInOrder)
         EXPECT_EQ (ChefsChoice::randomise (processor), "chef's choice");
 
         const auto values = parameterValues (processor);
-        EXPECT_EQ (values[breadTypeIndex], (float) click.breadType);
-        EXPECT_EQ (values[fillingTypeIndex], (float) click.fillingType);
-        EXPECT_EQ (values[breadModeIndex], (float) click.breadMode);
+        EXPECT_EQ (values[toIndex (ParameterIndex::breadType)], (float) click.breadType);
+        EXPECT_EQ (values[toIndex (ParameterIndex::fillingType)], (float) click.fillingType);
+        EXPECT_EQ (values[toIndex (ParameterIndex::breadMode)], (float) click.breadMode);
 
         for (int k = 0; k < 12; ++k)
             EXPECT_NEAR (values[(size_t) (firstKnobIndex + k)], (float) click.knobThousandths[(size_t) k] * 0.001f, 1.0e-6f)
                 << kParameterIds[(size_t) (firstKnobIndex + k)];
 
-        EXPECT_EQ (values[outputIndex], outputBefore);
+        EXPECT_EQ (values[toIndex (ParameterIndex::output)], outputBefore);
 
         // One gesture per parameter, the three choices first with the filling before the mode.
         const auto expected = GestureRecorder::gesturesFor ({ "breadType", "fillingType", "breadMode", "left1", "left2", "left3",
@@ -206,9 +206,9 @@ TEST (ChefsChoiceClick, ManyClicksStayInBandAndSpreadEvenly)
                 ++counts[(size_t) index];
         };
 
-        count (breadCounts, values[breadTypeIndex]);
-        count (fillingCounts, values[fillingTypeIndex]);
-        count (modeCounts, values[breadModeIndex]);
+        count (breadCounts, values[toIndex (ParameterIndex::breadType)]);
+        count (fillingCounts, values[toIndex (ParameterIndex::fillingType)]);
+        count (modeCounts, values[toIndex (ParameterIndex::breadMode)]);
 
         for (int index = firstKnobIndex; index <= lastKnobIndex; ++index)
         {
@@ -222,7 +222,7 @@ TEST (ChefsChoiceClick, ManyClicksStayInBandAndSpreadEvenly)
             highestKnob = std::max (highestKnob, value);
         }
 
-        ASSERT_EQ (values[outputIndex], outputBefore) << "click " << click;
+        ASSERT_EQ (values[toIndex (ParameterIndex::output)], outputBefore) << "click " << click;
     }
 
     EXPECT_EQ (misplacedKnobs, 0);

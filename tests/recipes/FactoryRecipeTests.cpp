@@ -72,12 +72,12 @@ TEST (FactoryRecipes, LinkAndMirrorRecipesStoreMatchingRightKnobs)
     {
         SCOPED_TRACE (recipe.name);
 
-        if (recipe.breadMode == linkMode)
+        if (recipe.breadMode == BreadMode::link)
         {
             EXPECT_EQ (recipe.right, recipe.left);
         }
 
-        if (recipe.breadMode == mirrorMode)
+        if (recipe.breadMode == BreadMode::mirror)
         {
             EXPECT_NEAR (recipe.right[0], 1.0f - recipe.left[0], 1.0e-6f);
             EXPECT_NEAR (recipe.right[1], 1.0f - recipe.left[1], 1.0e-6f);

@@ -283,8 +283,8 @@ TEST_F (RecipeFileTest, PartialRecipeSetsItsParametersAndLeavesTheOthers)
 
     ASSERT_TRUE (show (RecipeFile::load (processor, file)));
 
-    expected[toastIndex] = 0.25f;
-    expected[breadTypeIndex] = 0.0f;
+    expected[toIndex (ParameterIndex::toast)] = 0.25f;
+    expected[toIndex (ParameterIndex::breadType)] = 0.0f;
     EXPECT_EQ (parameterValues (processor), expected);
 
     // A program index is host-chunk business: a recipe file neither sets it nor keeps it.

@@ -11,7 +11,9 @@ namespace morsello
 struct FactoryRecipe
 {
     const char* name;
-    int breadType, breadMode, fillingType;
+    BreadType breadType;
+    BreadMode breadMode;
+    int fillingType;
     std::array<float, 3> left, right;
     std::array<float, 4> fill;
     float toast, bite;
@@ -27,22 +29,22 @@ extern const std::array<FactoryRecipe, kNumFactoryRecipes> kFactoryRecipes;
 inline EngineSettings engineSettingsFor (const FactoryRecipe& recipe, float outputDecibels = 0.0f) noexcept
 {
     EngineSettings settings;
-    settings[breadTypeIndex] = (float) recipe.breadType;
-    settings[breadModeIndex] = (float) recipe.breadMode;
-    settings[fillingTypeIndex] = (float) recipe.fillingType;
+    settings[ParameterIndex::breadType] = (float) toIndex (recipe.breadType);
+    settings[ParameterIndex::breadMode] = (float) toIndex (recipe.breadMode);
+    settings[ParameterIndex::fillingType] = (float) recipe.fillingType;
 
     for (int knob = 0; knob < 3; ++knob)
     {
-        settings[left1Index + knob] = recipe.left[(std::size_t) knob];
-        settings[right1Index + knob] = recipe.right[(std::size_t) knob];
+        settings[ParameterIndex::left1 + knob] = recipe.left[(std::size_t) knob];
+        settings[ParameterIndex::right1 + knob] = recipe.right[(std::size_t) knob];
     }
 
     for (int knob = 0; knob < 4; ++knob)
-        settings[fill1Index + knob] = recipe.fill[(std::size_t) knob];
+        settings[ParameterIndex::fill1 + knob] = recipe.fill[(std::size_t) knob];
 
-    settings[toastIndex] = recipe.toast;
-    settings[biteIndex] = recipe.bite;
-    settings[outputIndex] = outputDecibels;
+    settings[ParameterIndex::toast] = recipe.toast;
+    settings[ParameterIndex::bite] = recipe.bite;
+    settings[ParameterIndex::output] = outputDecibels;
     return settings;
 }
 } // namespace morsello

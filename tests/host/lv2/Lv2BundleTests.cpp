@@ -123,8 +123,8 @@ TEST (Lv2Bundle, ListsTheSixteenRecipesAsCommentedFactoryPresets)
 
 //==============================================================================
 // The three choice parameters: what the host reads, and what the plug-in does with it.
-const char* const choiceIds[] { kParameterIds[breadTypeIndex], kParameterIds[breadModeIndex],
-                                kParameterIds[fillingTypeIndex] };
+const char* const choiceIds[] { parameterId (ParameterIndex::breadType), parameterId (ParameterIndex::breadMode),
+                                parameterId (ParameterIndex::fillingType) };
 
 juce::AudioParameterChoice& choiceParameter (MorselloAudioProcessor& processor, const char* id)
 {
