@@ -330,12 +330,25 @@ std::unique_ptr<juce::AccessibilityHandler> LevelReadout::createAccessibilityHan
 }
 
 //==============================================================================
+bool ReadingOrder::reaches (const juce::Component& component) const
+{
+    if (! component.isVisible())
+        return false;
+
+    if (reach == Reach::keyboard)
+        return component.isEnabled() && component.getWantsKeyboardFocus();
+
+    return component.isAccessible();
+}
+
 std::vector<juce::Component*> ReadingOrder::getAllComponents (juce::Component* parent)
 {
     std::vector<juce::Component*> found;
 
+    // Only the parent's present children are looked at: while a window closes, the components
+    // it has already destroyed are gone from its children, and the list is not read for them.
     for (auto* component : order)
-        if (parent != nullptr && parent->isParentOf (component) && component->isVisible() && component->isAccessible())
+        if (parent != nullptr && parent->getIndexOfChildComponent (component) >= 0 && reaches (*component))
             found.push_back (component);
 
     return found;
@@ -349,17 +362,30 @@ juce::Component* ReadingOrder::getDefaultComponent (juce::Component* parent)
 
 juce::Component* ReadingOrder::step (juce::Component* current, int direction)
 {
-    if (current == nullptr)
+    // The listed component that is `current` or holds it (as a knob holds its text box while
+    // that is being edited), and the window that holds them all.
+    auto listed = order.end();
+    juce::Component* window = nullptr;
+
+    for (auto* c = current; c != nullptr && listed == order.end(); c = c->getParentComponent())
+    {
+        listed = std::find (order.begin(), order.end(), c);
+        window = c->getParentComponent();
+    }
+
+    if (listed == order.end() || window == nullptr)
         return nullptr;
 
-    const auto all = getAllComponents (current->getParentComponent());
-    const auto here = std::find (all.begin(), all.end(), current);
+    // Counted from the listed component's place, so that one the traverser itself skips (a knob
+    // just disabled, say) still has a next and a previous one.
+    const auto reachable = getAllComponents (window);
 
-    if (here == all.end())
-        return nullptr;
+    for (auto i = (int) std::distance (order.begin(), listed) + direction; juce::isPositiveAndBelow (i, (int) order.size());
+         i += direction)
+        if (std::find (reachable.begin(), reachable.end(), order[(size_t) i]) != reachable.end())
+            return order[(size_t) i];
 
-    const auto index = (int) std::distance (all.begin(), here) + direction;
-    return juce::isPositiveAndBelow (index, (int) all.size()) ? all[(size_t) index] : nullptr;
+    return nullptr;
 }
 
 juce::Component* ReadingOrder::getNextComponent (juce::Component* current) { return step (current, 1); }

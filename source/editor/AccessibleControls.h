@@ -154,12 +154,23 @@ private:
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (LevelReadout)
 };
 
-// What a screen reader finds in a window, in the order given: every listed component that is
-// showing, disabled ones included (the platforms report them as unavailable), nothing else.
+// A window's controls in reading order, as a screen reader finds them (every listed component
+// that is visible, disabled ones included: the platforms report them as unavailable) or as the
+// Tab key goes through them (those that are enabled and take the keyboard's focus). A component
+// inside a listed one (a knob's text box being edited) moves on from the one it is in.
 class ReadingOrder final : public juce::ComponentTraverser
 {
 public:
-    explicit ReadingOrder (std::vector<juce::Component*> componentsInOrder) : order (std::move (componentsInOrder)) {}
+    enum class Reach
+    {
+        screenReader,
+        keyboard
+    };
+
+    ReadingOrder (std::vector<juce::Component*> componentsInOrder, Reach reachedBy)
+        : order (std::move (componentsInOrder)), reach (reachedBy)
+    {
+    }
 
     juce::Component* getDefaultComponent (juce::Component* parent) override;
     juce::Component* getNextComponent (juce::Component* current) override;
@@ -167,8 +178,10 @@ public:
     std::vector<juce::Component*> getAllComponents (juce::Component* parent) override;
 
 private:
+    bool reaches (const juce::Component&) const;
     juce::Component* step (juce::Component* current, int direction);
 
     std::vector<juce::Component*> order;
+    Reach reach;
 };
 } // namespace morsello

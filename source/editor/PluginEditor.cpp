@@ -327,22 +327,27 @@ void MorselloAudioProcessorEditor::setUpAccessibility()
                      &toastKnob, &biteKnob,
                      &outputLevel, &outputSlider };
 
-    // The Tab key takes the same order (the meters take no focus), and wraps within the window.
-    for (size_t i = 0; i < readingOrder.size(); ++i)
-        readingOrder[i]->setExplicitFocusOrder ((int) i + 1);
-
+    // The Tab key takes the same order and wraps within the window. (The framework's own order
+    // would also stop at the knobs' text boxes, where Tab does nothing a user could see.)
     setFocusContainerType (juce::Component::FocusContainerType::keyboardFocusContainer);
     setTitle (JucePlugin_Name);
 }
 
 std::unique_ptr<juce::ComponentTraverser> MorselloAudioProcessorEditor::createFocusTraverser()
 {
-    return std::make_unique<ReadingOrder> (readingOrder);
+    return std::make_unique<ReadingOrder> (readingOrder, ReadingOrder::Reach::screenReader);
+}
+
+std::unique_ptr<juce::ComponentTraverser> MorselloAudioProcessorEditor::createKeyboardFocusTraverser()
+{
+    return std::make_unique<ReadingOrder> (readingOrder, ReadingOrder::Reach::keyboard);
 }
 
 MorselloAudioProcessorEditor::~MorselloAudioProcessorEditor()
 {
     stopTimer();
+    // Otherwise a focused control, destroyed, would hand the focus to the next one to go.
+    giveAwayKeyboardFocus();
     setLookAndFeel (nullptr);
 }
 

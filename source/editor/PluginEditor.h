@@ -43,8 +43,10 @@ public:
     // What the meters show.
     const MeterDisplayState& getMeterState() const noexcept { return meterState; }
 
-    // What a screen reader finds in the window: every control and both meters, in reading order.
+    // What a screen reader finds in the window (every control and both meters) and where the Tab
+    // key goes (the controls that are enabled), both in reading order.
     std::unique_ptr<juce::ComponentTraverser> createFocusTraverser() override;
+    std::unique_ptr<juce::ComponentTraverser> createKeyboardFocusTraverser() override;
 
     // The design grid in which layout and painting are given; the window scales it.
     static constexpr int designWidth = 1672;
@@ -108,6 +110,11 @@ private:
     MorselloLookAndFeel editorLookAndFeel;
     juce::Image backgroundImage, logoImage;
 
+    // The controls and meters in reading order, for screen readers and the Tab key. Made before
+    // the controls and gone after them: a control destroyed with the keyboard focus hands it to
+    // the window, which then reads this list.
+    std::vector<juce::Component*> readingOrder;
+
     PanelMenu bread1Box, bread2Box, fillingBox;
     std::array<ParameterKnob, 3> leftKnobs, rightKnobs;
     std::array<ParameterKnob, 4> fillKnobs;
@@ -132,7 +139,6 @@ private:
     MeterDisplayState meterState;
     std::array<MeterPicture, meterPlaces.size()> shownMeters; // what the meters were last drawn with
     LevelReadout inputLevel { meterState, meterPlaces[0].firstChannel }, outputLevel { meterState, meterPlaces[1].firstChannel }; // the meters for screen readers
-    std::vector<juce::Component*> readingOrder; // what a screen reader and the Tab key go through
 
     // The static parts at the current size, in physical pixels at staticLayerScale (the
     // display's pixels per window unit); remade when either changes. Redrawing the scaled
