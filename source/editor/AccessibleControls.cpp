@@ -176,8 +176,10 @@ private:
     static juce::AccessibilityActions actionsOf (juce::ComboBox& menu)
     {
         return juce::AccessibilityActions()
-            .addAction (juce::AccessibilityActionType::press, [&menu] { menu.showPopup(); })
-            .addAction (juce::AccessibilityActionType::showMenu, [&menu] { menu.showPopup(); });
+            .addAction (juce::AccessibilityActionType::press, [&menu]
+                        { menu.showPopup(); })
+            .addAction (juce::AccessibilityActionType::showMenu, [&menu]
+                        { menu.showPopup(); });
     }
 
     class Value final : public juce::AccessibilityTextValueInterface

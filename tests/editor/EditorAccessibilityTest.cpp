@@ -57,7 +57,8 @@ void ignoreXErrors()
 {
     if (auto* x11 = dlopen ("libX11.so.6", RTLD_LAZY | RTLD_NOLOAD))
         if (auto* setHandler = reinterpret_cast<void* (*) (int (*) (void*, void*))> (dlsym (x11, "XSetErrorHandler")))
-            setHandler ([] (void*, void*) { return 0; });
+            setHandler ([] (void*, void*)
+                        { return 0; });
 }
 
 // The editor in a window of its own: the framework gives accessibility handlers only to
@@ -138,10 +139,7 @@ TEST_F (EditorAccessibility, EveryControlReportsRoleTitleAndValueInReadingOrder)
     processor.setParameterValue ("breadType", 2.0f);   // chorus
     processor.setParameterValue ("fillingType", 1.0f); // reverb
     processor.setParameterValue ("breadMode", 1.0f);   // mirror
-    for (const auto& [id, value] : { std::pair { "left1", 0.68f }, { "left2", 0.1f }, { "left3", 0.2f },
-                                     { "fill1", 0.3f }, { "fill2", 0.4f }, { "fill3", 0.55f }, { "fill4", 0.9f },
-                                     { "right1", 0.6f }, { "right2", 0.7f }, { "right3", 0.125f },
-                                     { "toast", 0.25f }, { "bite", 1.0f }, { "output", -3.0f } })
+    for (const auto& [id, value] : { std::pair { "left1", 0.68f }, { "left2", 0.1f }, { "left3", 0.2f }, { "fill1", 0.3f }, { "fill2", 0.4f }, { "fill3", 0.55f }, { "fill4", 0.9f }, { "right1", 0.6f }, { "right2", 0.7f }, { "right3", 0.125f }, { "toast", 0.25f }, { "bite", 1.0f }, { "output", -3.0f } })
         processor.setParameterValue (id, value);
 
     processor.getLevelMeters().raise (0, 0.5f);
@@ -264,7 +262,7 @@ TEST_F (EditorAccessibility, TheMetersReportTheirPeakAndLetTheMouseThrough)
         access->tick();
 
         for (const auto& [component, text, decibels] : { std::tuple { &input, step.inputText, step.inputDecibels },
-                                                          std::tuple { &output, step.outputText, step.outputDecibels } })
+                                                         std::tuple { &output, step.outputText, step.outputDecibels } })
         {
             const auto* value = handlerOf (*component).getValueInterface();
             ASSERT_NE (value, nullptr);
@@ -352,7 +350,8 @@ TEST_F (EditorAccessibility, KeysMoveAKnobOneHostGestureAtATime)
         bool used = true;
     };
 
-    const auto key = [] (int code, juce::ModifierKeys modifiers = {}) { return juce::KeyPress (code, modifiers, 0); };
+    const auto key = [] (int code, juce::ModifierKeys modifiers = {})
+    { return juce::KeyPress (code, modifiers, 0); };
     using K = juce::KeyPress;
 
     const auto run = [&] (juce::Slider& knob, const char* id, std::initializer_list<Press> presses)
@@ -458,14 +457,23 @@ TEST_F (EditorAccessibility, MenusOpenWithoutAMouseAndTheKnobTitlesFollowTheKind
 
     auto& a = *access;
     const std::vector<Case> cases {
-        { a.bread1Box, [&] { EXPECT_TRUE (press (a.bread1Box, juce::KeyPress (juce::KeyPress::returnKey))); },
-          "reverb", "breadType", 5,
+        { a.bread1Box, [&]
+          { EXPECT_TRUE (press (a.bread1Box, juce::KeyPress (juce::KeyPress::returnKey))); },
+          "reverb",
+          "breadType",
+          5,
           { { &a.leftKnobs[0], "bread 1 space" }, { &a.rightKnobs[1], "bread 2 damping" } } },
-        { a.bread2Box, [&] { EXPECT_TRUE (press (a.bread2Box, juce::KeyPress (juce::KeyPress::spaceKey))); },
-          "ring mod", "breadType", 9,
+        { a.bread2Box, [&]
+          { EXPECT_TRUE (press (a.bread2Box, juce::KeyPress (juce::KeyPress::spaceKey))); },
+          "ring mod",
+          "breadType",
+          9,
           { { &a.leftKnobs[1], "bread 1 shape" }, { &a.rightKnobs[0], "bread 2 frequency" } } },
-        { a.fillingBox, [&] { EXPECT_TRUE (handlerOf (a.fillingBox).getActions().invoke (Action::showMenu)); },
-          "delay", "fillingType", 2,
+        { a.fillingBox, [&]
+          { EXPECT_TRUE (handlerOf (a.fillingBox).getActions().invoke (Action::showMenu)); },
+          "delay",
+          "fillingType",
+          2,
           { { &a.fillKnobs[0], "filling time" }, { &a.fillKnobs[2], "filling feedback" } } },
     };
 
@@ -510,10 +518,12 @@ TEST_F (EditorAccessibility, ButtonsPressWithSpaceReturnAndTheScreenReader)
     const auto space = juce::KeyPress (juce::KeyPress::spaceKey);
     const auto enter = juce::KeyPress (juce::KeyPress::returnKey);
     const auto start = a.editor.getSelectedRecipe();
-    const auto recipe = [this] { return juce::String ("recipe ") + juce::String (processor.getCurrentProgram()); };
+    const auto recipe = [this]
+    { return juce::String ("recipe ") + juce::String (processor.getCurrentProgram()); };
     const auto recipeAt = [start] (int step)
     { return juce::String ("recipe ") + juce::String ((start + step + kNumFactoryRecipes) % kNumFactoryRecipes); };
-    const auto mode = [this] { return juce::String ("mode ") + juce::String (juce::roundToInt (raw ("breadMode"))); };
+    const auto mode = [this]
+    { return juce::String ("mode ") + juce::String (juce::roundToInt (raw ("breadMode"))); };
 
     struct Case
     {
@@ -524,12 +534,20 @@ TEST_F (EditorAccessibility, ButtonsPressWithSpaceReturnAndTheScreenReader)
     };
 
     const std::vector<Case> cases {
-        { "next, Space", [&] { return press (a.nextButton, space); }, recipe, recipeAt (1) },
-        { "next, Return", [&] { return press (a.nextButton, enter); }, recipe, recipeAt (2) },
-        { "previous, screen reader", [&] { return handlerOf (a.previousButton).getActions().invoke (Action::press); },
+        { "next, Space", [&]
+          { return press (a.nextButton, space); },
           recipe, recipeAt (1) },
-        { "free, Space", [&] { return press (a.freeButton, space); }, mode, "mode 2" },
-        { "mirror, screen reader", [&] { return handlerOf (a.mirrorButton).getActions().invoke (Action::press); },
+        { "next, Return", [&]
+          { return press (a.nextButton, enter); },
+          recipe, recipeAt (2) },
+        { "previous, screen reader", [&]
+          { return handlerOf (a.previousButton).getActions().invoke (Action::press); },
+          recipe, recipeAt (1) },
+        { "free, Space", [&]
+          { return press (a.freeButton, space); },
+          mode, "mode 2" },
+        { "mirror, screen reader", [&]
+          { return handlerOf (a.mirrorButton).getActions().invoke (Action::press); },
           mode, "mode 1" },
     };
 
@@ -559,7 +577,8 @@ TEST_F (EditorAccessibility, FocusOutlineShowsOnlyForTheKeyboard)
     for (auto* control : std::initializer_list<juce::Component*> { &access->leftKnobs[0], &access->fillingBox,
                                                                    &access->saveButton, &access->freeButton })
     {
-        const auto picture = [control] { return control->createComponentSnapshot (control->getLocalBounds()); };
+        const auto picture = [control]
+        { return control->createComponentSnapshot (control->getLocalBounds()); };
         const auto same = [] (const juce::Image& x, const juce::Image& y)
         {
             for (int py = 0; py < x.getHeight(); ++py)
