@@ -219,6 +219,8 @@ TEST_F (EditorAccessibility, EveryControlReportsRoleTitleAndValueInReadingOrder)
         tableOrder.push_back (row.control);
 
     EXPECT_EQ (titlesOf (readerOrder), titlesOf (tableOrder));
+    EXPECT_NE (handlerOf (a.bread1Box).getDescription(), handlerOf (a.bread2Box).getDescription())
+        << "the two bread menus share a title; their descriptions tell them apart";
     EXPECT_EQ (readerOrder, tableOrder);
 
     ASSERT_EQ (keyboardOrder.size(), table.size() - 5u); // less two meters and bread 2's three knobs
@@ -333,6 +335,18 @@ TEST_F (EditorAccessibility, TabGoesThroughTheWindowInReadingOrderAndWraps)
     access->bread2Box.grabKeyboardFocus();
     peer->handleKeyPress (juce::KeyPress (juce::KeyPress::tabKey));
     EXPECT_EQ (focusedTitle(), "bread mode: link");
+
+    // A menu opened with Return from the keyboard gives the focus back once an item is picked.
+    access->bread1Box.grabKeyboardFocus();
+    peer->handleKeyPress (juce::KeyPress (juce::KeyPress::returnKey));
+    runQueuedMessages();
+    auto* item = openMenuItem ("echo");
+    ASSERT_NE (item, nullptr) << "no menu opened";
+    item->getActions().invoke (Action::press);
+    runQueuedMessages();
+    EXPECT_EQ (juce::roundToInt (raw ("breadType")), 3);
+    EXPECT_EQ (focusedTitle(), "bread kind");
+    EXPECT_TRUE (access->bread1Box.hasKeyboardFocus (false));
 
     // The window closes with a control focused (the fixture's editor goes at the end).
 }
