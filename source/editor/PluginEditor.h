@@ -111,8 +111,8 @@ private:
     juce::Image backgroundImage, logoImage;
 
     // The controls and meters in reading order, for screen readers and the Tab key. Made before
-    // the controls and gone after them: a control destroyed with the keyboard focus hands it to
-    // the window, which then reads this list.
+    // the controls and gone after them, so that the window can read it while they are destroyed
+    // (it then finds only those still there).
     std::vector<juce::Component*> readingOrder;
 
     PanelMenu bread1Box, bread2Box, fillingBox;
@@ -138,7 +138,9 @@ private:
     int selectedRecipe = 0; // factory recipe last chosen or stepped to in this editor
     MeterDisplayState meterState;
     std::array<MeterPicture, meterPlaces.size()> shownMeters; // what the meters were last drawn with
-    LevelReadout inputLevel { meterState, meterPlaces[0].firstChannel }, outputLevel { meterState, meterPlaces[1].firstChannel }; // the meters for screen readers
+    // The meters as screen readers find them: invisible, over the meters, reading meterState.
+    LevelReadout inputLevel { meterState, meterPlaces[0].firstChannel };
+    LevelReadout outputLevel { meterState, meterPlaces[1].firstChannel };
 
     // The static parts at the current size, in physical pixels at staticLayerScale (the
     // display's pixels per window unit); remade when either changes. Redrawing the scaled
