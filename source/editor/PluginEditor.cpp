@@ -43,6 +43,7 @@ MorselloAudioProcessorEditor::MorselloAudioProcessorEditor (MorselloAudioProcess
     setUpFinishingKnobs();
     setUpModeButtons();
     setUpRecipeControls();
+    setUpAccessibility();
 
     updateCaptions();
     resized();
@@ -58,10 +59,14 @@ juce::AudioParameterChoice& MorselloAudioProcessorEditor::choiceParameter (Morse
     return *parameter;
 }
 
-void MorselloAudioProcessorEditor::attach (juce::Slider& knob, ParameterIndex index, std::unique_ptr<SliderAttachment>& attachment)
+void MorselloAudioProcessorEditor::attach (ParameterKnob& knob, ParameterIndex index, std::unique_ptr<SliderAttachment>& attachment)
 {
     const juce::String id { parameterId (index) };
     knob.setComponentID (id);
+
+    if (auto* parameter = processor.getParameterTree().getParameter (id))
+        knob.setParameter (*parameter);
+
     attachment = std::make_unique<SliderAttachment> (processor.getParameterTree(), id, knob);
 }
 
@@ -256,14 +261,98 @@ void MorselloAudioProcessorEditor::setUpRecipeControls()
     showRecipe (selectedRecipe);
 }
 
+void MorselloAudioProcessorEditor::setUpAccessibility()
+{
+    // Titles a person would say. The layer knobs' titles follow their captions (updateCaptions).
+    // Both bread menus set the one kind that both breads share, so both carry its title, and the
+    // description tells them apart.
+    bread1Box.setTitle ("bread kind");
+    bread1Box.setDescription ("the kind of both breads, on bread 1's slice");
+    bread2Box.setTitle ("bread kind");
+    bread2Box.setDescription ("the kind of both breads, on bread 2's slice");
+    fillingBox.setTitle ("filling kind");
+    recipeBox.setTitle ("recipe");
+    toastKnob.setTitle ("toast");
+    biteKnob.setTitle ("bite");
+    outputSlider.setTitle ("output");
+    diceButton.setTitle ("chef's choice");
+    previousButton.setTitle ("previous recipe");
+    nextButton.setTitle ("next recipe");
+    saveButton.setTitle ("save recipe");
+    loadButton.setTitle ("load recipe");
+    inputLevel.setTitle ("input level");
+    outputLevel.setTitle ("output level");
+
+    for (auto* knob : { &rightKnobs[0], &rightKnobs[1], &rightKnobs[2] })
+        knob->setDescription ("used in the free bread mode; link and mirror take bread 2 from bread 1");
+
+    const std::array<PanelButton*, 3> modeButtons { &linkButton, &mirrorButton, &freeButton };
+
+    for (size_t mode = 0; mode < modeButtons.size(); ++mode)
+    {
+        modeButtons[mode]->setTitle ("bread mode: " + kBreadModeNames[(int) mode]);
+        modeButtons[mode]->setReportedAsChoice (true);
+    }
+
+    // A click on a button leaves the keyboard focus where it was, so that Space, which now
+    // presses a focused button, still reaches the host after a click as it did before.
+    for (auto* button : { &linkButton, &mirrorButton, &freeButton, &diceButton, &previousButton, &nextButton,
+                          &saveButton, &loadButton })
+        button->setMouseClickGrabsKeyboardFocus (false);
+
+    // The captions are read as part of their knobs' titles.
+    for (auto* caption : { &toastCaption, &biteCaption, &outputCaption })
+        caption->setAccessible (false);
+
+    for (auto* captions : { &leftCaptions, &rightCaptions })
+        for (auto& caption : *captions)
+            caption.setAccessible (false);
+
+    for (auto& caption : fillCaptions)
+        caption.setAccessible (false);
+
+    inputLevel.setComponentID ("inputLevel");
+    outputLevel.setComponentID ("outputLevel");
+    addAndMakeVisible (inputLevel);
+    addAndMakeVisible (outputLevel);
+
+    // Reading order: each layer's kind menu then its knobs, left to right; the mode buttons; the
+    // bottom row from the input meter on the left to the output meter and slider on the right.
+    readingOrder = { &bread1Box, &leftKnobs[0], &leftKnobs[1], &leftKnobs[2],
+                     &fillingBox, &fillKnobs[0], &fillKnobs[1], &fillKnobs[2], &fillKnobs[3],
+                     &bread2Box, &rightKnobs[0], &rightKnobs[1], &rightKnobs[2],
+                     &linkButton, &mirrorButton, &freeButton,
+                     &inputLevel,
+                     &diceButton, &previousButton, &recipeBox, &nextButton, &saveButton, &loadButton,
+                     &toastKnob, &biteKnob,
+                     &outputLevel, &outputSlider };
+
+    // The Tab key takes the same order and wraps within the window. (The framework's own order
+    // would also stop at the knobs' text boxes, where Tab does nothing a user could see.)
+    setFocusContainerType (juce::Component::FocusContainerType::keyboardFocusContainer);
+    setTitle (JucePlugin_Name);
+}
+
+std::unique_ptr<juce::ComponentTraverser> MorselloAudioProcessorEditor::createFocusTraverser()
+{
+    return std::make_unique<ReadingOrder> (readingOrder, ReadingOrder::Reach::screenReader);
+}
+
+std::unique_ptr<juce::ComponentTraverser> MorselloAudioProcessorEditor::createKeyboardFocusTraverser()
+{
+    return std::make_unique<ReadingOrder> (readingOrder, ReadingOrder::Reach::keyboard);
+}
+
 MorselloAudioProcessorEditor::~MorselloAudioProcessorEditor()
 {
     stopTimer();
+    // Otherwise a focused control, destroyed, would hand the focus to the next one to go.
+    giveAwayKeyboardFocus();
     setLookAndFeel (nullptr);
 }
 
 //==============================================================================
-void MorselloAudioProcessorEditor::setupKnob (juce::Slider& slider, juce::Label& caption, const juce::String& text)
+void MorselloAudioProcessorEditor::setupKnob (ParameterKnob& slider, juce::Label& caption, const juce::String& text)
 {
     slider.setSliderStyle (juce::Slider::RotaryHorizontalVerticalDrag);
     slider.setTextBoxStyle (juce::Slider::TextBoxBelow, false, 62, 17);
@@ -307,14 +396,20 @@ void MorselloAudioProcessorEditor::updateCaptions()
     const auto& bread = breadCaptionsFor (bread1Box.getSelectedItemIndex());
     const auto& filling = fillingCaptionsFor (fillingBox.getSelectedItemIndex());
 
+    // A screen reader reads each layer knob by its layer and caption.
     for (size_t i = 0; i < bread.size(); ++i)
     {
         leftCaptions[i].setText (bread[i], juce::dontSendNotification);
         rightCaptions[i].setText (bread[i], juce::dontSendNotification);
+        leftKnobs[i].retitle (juce::String ("bread 1 ") + bread[i]);
+        rightKnobs[i].retitle (juce::String ("bread 2 ") + bread[i]);
     }
 
     for (size_t j = 0; j < filling.size(); ++j)
+    {
         fillCaptions[j].setText (filling[j], juce::dontSendNotification);
+        fillKnobs[j].retitle (juce::String ("filling ") + filling[j]);
+    }
 }
 
 //==============================================================================
@@ -348,6 +443,9 @@ void MorselloAudioProcessorEditor::refresh()
 
         if (picture != shownMeters[i])
         {
+            if (picture.peakText != shownMeters[i].peakText)
+                (i == 0 ? inputLevel : outputLevel).levelChanged();
+
             shownMeters[i] = std::move (picture);
             repaint (meterRepaintArea (meterPlaces[i]));
         }
@@ -408,6 +506,9 @@ void MorselloAudioProcessorEditor::resized()
     place (biteCaption, 1148, 772, 110, 28);
     place (outputCaption, 1328, 772, 88, 30);
     place (outputSlider, 1425, 772, 203, 30);
+    // The meters' stand-ins for screen readers lie over the meters.
+    place (inputLevel, (int) meterPlaces[0].x, 656, 300, 76);
+    place (outputLevel, (int) meterPlaces[1].x, 656, 300, 76);
 
     // Repeated on every call; the slider ignores settings it already has.
     outputSlider.setSliderStyle (juce::Slider::LinearHorizontal);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dsp/EngineSettings.h"
+#include "editor/AccessibleControls.h"
 #include "editor/MeterDisplay.h"
 #include "look/MorselloLookAndFeel.h"
 
@@ -9,6 +10,7 @@
 #include <array>
 #include <memory>
 #include <utility>
+#include <vector>
 
 namespace morsello
 {
@@ -42,6 +44,11 @@ public:
     // What the meters show.
     const MeterDisplayState& getMeterState() const noexcept { return meterState; }
 
+    // What a screen reader finds in the window (every control and both meters) and where the Tab
+    // key goes (the controls that are enabled), both in reading order.
+    std::unique_ptr<juce::ComponentTraverser> createFocusTraverser() override;
+    std::unique_ptr<juce::ComponentTraverser> createKeyboardFocusTraverser() override;
+
     // The design grid in which layout and painting are given; the window scales it.
     static constexpr int designWidth = 1672;
     static constexpr int designHeight = 941;
@@ -61,14 +68,15 @@ private:
     void setUpFinishingKnobs();
     void setUpModeButtons();
     void setUpRecipeControls();
+    void setUpAccessibility();
 
     static juce::AudioParameterChoice& choiceParameter (MorselloAudioProcessor&, ParameterIndex);
 
     // Binds a knob to the parameter at `parameterIndex` of the parameter table; the knob's
     // component ID is the parameter's ID.
-    void attach (juce::Slider& knob, ParameterIndex, std::unique_ptr<SliderAttachment>& attachment);
+    void attach (ParameterKnob& knob, ParameterIndex, std::unique_ptr<SliderAttachment>& attachment);
 
-    void setupKnob (juce::Slider& slider, juce::Label& caption, const juce::String& text);
+    void setupKnob (ParameterKnob& slider, juce::Label& caption, const juce::String& text);
     void setBreadMode (int modeIndex);
     void stepRecipe (int step);
     void showRecipe (int index);
@@ -103,15 +111,20 @@ private:
     MorselloLookAndFeel editorLookAndFeel;
     juce::Image backgroundImage, logoImage;
 
-    juce::ComboBox bread1Box, bread2Box, fillingBox;
-    std::array<juce::Slider, 3> leftKnobs, rightKnobs;
-    std::array<juce::Slider, 4> fillKnobs;
-    juce::Slider toastKnob, biteKnob, outputSlider;
+    // The controls and meters in reading order, for screen readers and the Tab key. Made before
+    // the controls and gone after them, so that the window can read it while they are destroyed
+    // (it then finds only those still there).
+    std::vector<juce::Component*> readingOrder;
+
+    PanelMenu bread1Box, bread2Box, fillingBox;
+    std::array<ParameterKnob, 3> leftKnobs, rightKnobs;
+    std::array<ParameterKnob, 4> fillKnobs;
+    ParameterKnob toastKnob, biteKnob, outputSlider;
     std::array<juce::Label, 3> leftCaptions, rightCaptions;
     std::array<juce::Label, 4> fillCaptions;
     juce::Label toastCaption, biteCaption, outputCaption;
-    juce::ComboBox recipeBox;
-    juce::TextButton linkButton { "link" }, mirrorButton { "mirror" }, freeButton { "free" },
+    PanelMenu recipeBox;
+    PanelButton linkButton { "link" }, mirrorButton { "mirror" }, freeButton { "free" },
         diceButton { juce::String::fromUTF8 ("\xe2\x9a\x84  chef's choice") },
         previousButton { juce::String::fromUTF8 ("\xe2\x80\xb9") },
         nextButton { juce::String::fromUTF8 ("\xe2\x80\xba") },
@@ -126,6 +139,9 @@ private:
     int selectedRecipe = 0; // factory recipe last chosen or stepped to in this editor
     MeterDisplayState meterState;
     std::array<MeterPicture, meterPlaces.size()> shownMeters; // what the meters were last drawn with
+    // The meters as screen readers find them: invisible, over the meters, reading meterState.
+    LevelReadout inputLevel { meterState, meterPlaces[0].firstChannel };
+    LevelReadout outputLevel { meterState, meterPlaces[1].firstChannel };
 
     // The static parts at the current size, in physical pixels at staticLayerScale (the
     // display's pixels per window unit); remade when either changes. Redrawing the scaled

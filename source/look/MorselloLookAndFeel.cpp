@@ -34,6 +34,16 @@ juce::Font MorselloLookAndFeel::plainFont (float height)
     return juce::Font (juce::Font::getDefaultSansSerifFontName(), height, juce::Font::plain);
 }
 
+void MorselloLookAndFeel::drawKeyboardFocusOutline (juce::Graphics& g, juce::Rectangle<float> area)
+{
+    // Light over dark, so that it shows on the cream slices, the amber panel and the dark ground.
+    const auto outline = area.reduced (1.5f);
+    g.setColour (Palette::charcoal);
+    g.drawRoundedRectangle (outline, 6.0f, 3.0f);
+    g.setColour (Palette::amber);
+    g.drawRoundedRectangle (outline, 6.0f, 1.5f);
+}
+
 MorselloLookAndFeel::MorselloLookAndFeel()
 {
     setColour (juce::Slider::textBoxTextColourId, Palette::cream);

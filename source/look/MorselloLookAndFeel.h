@@ -16,6 +16,9 @@ public:
     // The plain default sans-serif face at `height`, the one face the plug-in's texts use.
     static juce::Font plainFont (float height);
 
+    // The outline a control shows while it is worked from the keyboard, just inside `area`.
+    static void drawKeyboardFocusOutline (juce::Graphics&, juce::Rectangle<float> area);
+
     void drawButtonBackground (juce::Graphics&, juce::Button&, const juce::Colour& backgroundColour,
                                bool shouldDrawButtonAsHighlighted, bool shouldDrawButtonAsDown) override;
     juce::Font getTextButtonFont (juce::TextButton&, int buttonHeight) override;
