@@ -23,6 +23,19 @@ namespace
     float scalarSqrt (float x) { return std::sqrt (x); }
     double scalarSinDouble (double x) { return std::sin (x); }
 
+    void scalarFirAdd (const float* input, const float* taps, int numTaps, float* output, int count) noexcept
+    {
+        for (int m = 0; m < count; ++m)
+        {
+            auto a = output[m];
+
+            for (int k = 0; k < numTaps; ++k)
+                a = a + taps[k] * input[m + k];
+
+            output[m] = a;
+        }
+    }
+
     // Asks the processor once which instruction sets it has (cpuid, and the operating system's
     // support for the wider registers).
     const Functions& chooseVectorKernels() noexcept
@@ -46,7 +59,7 @@ const Functions& Kernels::scalar() noexcept
 {
     static constexpr Functions functions { scalarInPlace<float, scalarTanh>, scalarInPlace<float, scalarSin>,
                                            scalarInPlace<float, scalarAsin>, scalarInPlace<float, scalarSqrt>,
-                                           scalarInPlace<double, scalarSinDouble>, "scalar" };
+                                           scalarInPlace<double, scalarSinDouble>, scalarFirAdd, "scalar" };
     return functions;
 }
 
@@ -55,6 +68,11 @@ void sinInPlace (float* values, int count) noexcept { current->sinFloat (values,
 void asinInPlace (float* values, int count) noexcept { current->asinFloat (values, count); }
 void sqrtInPlace (float* values, int count) noexcept { current->sqrtFloat (values, count); }
 void sinInPlace (double* values, int count) noexcept { current->sinDouble (values, count); }
+
+void firAdd (const float* input, const float* taps, int numTaps, float* output, int count) noexcept
+{
+    current->firAdd (input, taps, numTaps, output, count);
+}
 
 const char* instructionSet() noexcept
 {

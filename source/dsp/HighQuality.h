@@ -1,0 +1,100 @@
+#pragma once
+
+// The high quality mode's shared pieces: the setting, how far each nonlinearity is oversampled,
+// an oversampled stage with the delayed dry side of its layer's mix, and the triangle fold with
+// its antiderivative.
+
+#include "dsp/Oversampler.h"
+
+#include <cmath>
+
+namespace morsello
+{
+// How the nonlinear stages run. "standard" is the sound every recipe was voiced with, sample for
+// sample; "high" runs the drive, the wavefold, the ring mod's carrier and the toast oversampled
+// (the wavefold also through its antiderivative), so that their harmonics above the Nyquist
+// frequency no longer fold back into the band, at the cost of CPU and a fixed latency.
+enum class Quality
+{
+    standard = 0,
+    high
+};
+
+// Doublings per nonlinearity in "high", chosen with morsello_alias (docs/performance.md): the
+// toast's gentle tanh needs 4x; the drive's steep one (gain up to 19, nearly a square wave) 8x;
+// the ring mod's product of two band-limited signals 2x; the fold's corners, whose harmonics
+// never end, the antiderivative and 16x together.
+namespace oversampling
+{
+    inline constexpr int kDriveStages = 3;
+    inline constexpr int kWavefoldStages = 4;
+    inline constexpr int kRingModStages = 1;
+    inline constexpr int kToastStages = 2;
+} // namespace oversampling
+
+// One nonlinearity's oversampler for a layer's two channels, with the layer's input delayed by
+// the same latency for the layer's own dry/wet mix.
+struct OversampledStage
+{
+    Oversampler oversampler;
+    LatencyDelay dry;
+
+    void prepare (int stages, int numChannels)
+    {
+        oversampler.prepare (stages, numChannels);
+        dry.prepare (oversampler.getLatency(), numChannels);
+    }
+
+    void reset() noexcept
+    {
+        oversampler.reset();
+        dry.reset();
+    }
+
+    int getLatency() const noexcept { return oversampler.getLatency(); }
+
+    std::size_t getAllocatedBytes() const noexcept { return oversampler.getAllocatedBytes() + dry.getAllocatedBytes(); }
+};
+
+// The wavefold's fold asin (sin (u)) in closed form: a triangle wave of period 2 pi between
+// -pi/2 and pi/2, rising through 0 at u = 0.
+namespace trianglefold
+{
+    inline constexpr double kPi = 3.14159265358979323846;
+
+    // Where u sits in its period, counted from the trough at u = -pi/2: [0, 2 pi).
+    inline double periodPosition (double u) noexcept
+    {
+        const auto t = u + 0.5 * kPi;
+        return t - 2.0 * kPi * std::floor (t / (2.0 * kPi));
+    }
+
+    inline double fold (double u) noexcept
+    {
+        const auto r = periodPosition (u);
+        return r <= kPi ? r - 0.5 * kPi : 1.5 * kPi - r;
+    }
+
+    // An antiderivative of fold(), periodic (a period's integral is 0) and so bounded by
+    // pi^2 / 8 whatever u is, which keeps the differences below accurate far from 0.
+    inline double antiderivative (double u) noexcept
+    {
+        const auto r = periodPosition (u);
+        return r <= kPi ? 0.5 * r * r - 0.5 * kPi * r
+                        : 1.5 * kPi * (r - kPi) - 0.5 * (r * r - kPi * kPi);
+    }
+
+    // The fold averaged over the straight line from `previous` to `u` (first-order
+    // antiderivative anti-aliasing): the antiderivative's difference quotient, or the fold at
+    // the midpoint where the two are too close for the quotient to be accurate.
+    inline double averaged (double previous, double u) noexcept
+    {
+        const auto step = u - previous;
+
+        if (std::abs (step) < 1.0e-6)
+            return fold (0.5 * (previous + u));
+
+        return (antiderivative (u) - antiderivative (previous)) / step;
+    }
+} // namespace trianglefold
+} // namespace morsello
