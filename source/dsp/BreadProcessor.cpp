@@ -167,7 +167,6 @@ void runHighQualityDrive (float* const* channels, int numChannels, int numSample
     auto& stage = state.highDrive;
     auto& oversampler = stage.oversampler;
     const auto factor = oversampler.getFactor();
-    const auto latency = stage.getLatency();
     const auto u = values.driveGain;
     const auto b = values.driveOffset;
     const auto g = values.driveSmoothing;
@@ -198,8 +197,7 @@ void runHighQualityDrive (float* const* channels, int numChannels, int numSample
 
             oversampler.down (channel, fast.data(), n, shaped.data());
 
-            stage.dry.write (channel, samples, n);
-            stage.dry.read (channel, dry.data(), n, latency);
+            oversampler.delayDry (channel, samples, n, dry.data());
 
             auto& smoothed = state.driveMemory[(size_t) channel];
 

@@ -32,28 +32,16 @@ namespace oversampling
     inline constexpr int kToastStages = 2;
 } // namespace oversampling
 
-// One nonlinearity's oversampler for a layer's two channels, with the layer's input delayed by
-// the same latency for the layer's own dry/wet mix.
+// One nonlinearity's oversampler for a layer's two channels; it also delays the layer's input
+// by its latency, for the layer's own dry/wet mix.
 struct OversampledStage
 {
     Oversampler oversampler;
-    LatencyDelay dry;
 
-    void prepare (int stages, int numChannels)
-    {
-        oversampler.prepare (stages, numChannels);
-        dry.prepare (oversampler.getLatency(), numChannels);
-    }
-
-    void reset() noexcept
-    {
-        oversampler.reset();
-        dry.reset();
-    }
-
+    void prepare (int stages, int numChannels) { oversampler.prepare (stages, numChannels); }
+    void reset() noexcept { oversampler.reset(); }
     int getLatency() const noexcept { return oversampler.getLatency(); }
-
-    std::size_t getAllocatedBytes() const noexcept { return oversampler.getAllocatedBytes() + dry.getAllocatedBytes(); }
+    std::size_t getAllocatedBytes() const noexcept { return oversampler.getAllocatedBytes(); }
 };
 
 // The wavefold's fold asin (sin (u)) in closed form: a triangle wave of period 2 pi between

@@ -23,6 +23,17 @@ constexpr float kKnobThreshold = 0.12f;
 
 // The dry signal of a channel that has no dry copy, one chunk of the finishing stage long.
 constexpr ChunkValues kSilence {};
+
+// Divisors that leave a value as it is.
+constexpr ChunkValues kOnes = []
+{
+    ChunkValues ones {};
+
+    for (auto& one : ones)
+        one = 1.0f;
+
+    return ones;
+}();
 } // namespace
 
 void MorselloEngine::prepare (double newSampleRate, int maximumBlockSize, int numChannels, const EngineSettings& settings)
@@ -50,7 +61,6 @@ void MorselloEngine::prepare (double newSampleRate, int maximumBlockSize, int nu
     // "high": the toast and the padding for every prepared channel, and the input's past as
     // far back as the longest chain of oversampled stages reaches.
     toastStage.prepare (oversampling::kToastStages, numChannels);
-    toastDriveDelay.prepare (toastStage.getLatency(), 1);
     highLatency = latencyOf (Quality::high);
     padding.prepare (highLatency, numChannels);
     dryHistory.prepare (highLatency, numChannels);
@@ -87,7 +97,7 @@ int MorselloEngine::latencyOf (Quality quality)
 
 std::size_t MorselloEngine::getHighQualityBytes() const noexcept
 {
-    auto bytes = toastStage.getAllocatedBytes() + toastDriveDelay.getAllocatedBytes() + padding.getAllocatedBytes()
+    auto bytes = toastStage.getAllocatedBytes() + padding.getAllocatedBytes()
                  + dryHistory.getAllocatedBytes() + layers.bread1.highDrive.getAllocatedBytes()
                  + layers.bread2.highDrive.getAllocatedBytes();
 
@@ -129,7 +139,6 @@ void MorselloEngine::reset() noexcept
     previousDryDelay = dryDelay;
     dryCrossfadeRemaining = 0;
     toastStage.reset();
-    toastDriveDelay.reset (latestSettings[toastIndex] * 4.5f + 1.0f); // never divide by 0
     padding.reset();
     dryHistory.reset();
 
@@ -147,7 +156,6 @@ void MorselloEngine::clearLayers() noexcept
     layers.bread1Slot.reset();
     layers.bread2Slot.reset();
 
-    // The toast drive's past runs on with its ramp.
     toastStage.reset();
     padding.reset();
 }
@@ -347,18 +355,26 @@ void MorselloEngine::alignLayers (juce::AudioBuffer<float>& block) noexcept
     }
 }
 
-// "high": tanh (D s) at the toast's top rate, in place of the standard toast's drive[i] *
-// samples[i] and tanh; the division by D follows in the mix, by D as late as this output.
+// "high": tanh (D s) / D at the toast's top rate, in place of the standard toast's samples; each
+// top-rate sample takes D of the base sample it is made in, both to multiply and to divide, so
+// the curve stays the standard one while the drive ramps.
 void MorselloEngine::toastHighQuality (int channel, float* samples, const float* drive, int n) noexcept
 {
     std::array<float, kChunkLength * Oversampler::kMaxFactor> fast;
     auto& oversampler = toastStage.oversampler;
-
-    for (int i = 0; i < n; ++i)
-        samples[i] = drive[i] * samples[i];
+    const auto factor = oversampler.getFactor();
+    const auto count = n * factor;
 
     oversampler.up (channel, samples, n, fast.data());
-    VectorMath::tanhInPlace (fast.data(), n * oversampler.getFactor());
+
+    for (int i = 0; i < count; ++i)
+        fast[(size_t) i] = drive[i / factor] * fast[(size_t) i];
+
+    VectorMath::tanhInPlace (fast.data(), count);
+
+    for (int i = 0; i < count; ++i)
+        fast[(size_t) i] = fast[(size_t) i] / drive[i / factor];
+
     oversampler.down (channel, fast.data(), n, samples);
 }
 
@@ -402,7 +418,7 @@ bool MorselloEngine::finish (juce::AudioBuffer<float>& block) noexcept
     // then the limiter's recursion over the channels' peaks. Every sample still sees the same
     // operations in the same order as one sample-by-sample loop would give it.
     // The block is taken in chunks of the layers' length, whose per-sample values live on the stack.
-    ChunkValues bite, drive, gain, peak, limiter, lateDrive;
+    ChunkValues bite, drive, gain, peak, limiter;
     const auto high = qualityInUse == Quality::high;
     const auto toastChannels = high ? std::min (numChannels, toastStage.oversampler.getNumChannels()) : 0;
 
@@ -437,19 +453,13 @@ bool MorselloEngine::finish (juce::AudioBuffer<float>& block) noexcept
             }
         }
 
-        // "high" divides each toast output by the drive it was made with, toastStage's latency ago.
-        if (high)
-        {
-            toastDriveDelay.write (0, drive.data(), n);
-            toastDriveDelay.read (0, lateDrive.data(), n, toastStage.getLatency());
-        }
-
         for (int channel = 0; channel < numChannels; ++channel)
         {
             auto* const samples = channels[channel] + start;
             // A channel without a dry copy (more channels than prepared) mixes against silence.
             const auto* const drySamples = channel < dryChannels ? dry[channel] + start : kSilence.data();
-            const auto& divisor = channel < toastChannels ? lateDrive : drive;
+            // "high" hands the mix the toast already divided by its drive.
+            const auto& divisor = channel < toastChannels ? kOnes : drive;
 
             if (channel < toastChannels)
             {

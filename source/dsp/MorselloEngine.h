@@ -105,12 +105,12 @@ private:
 
     // The quality: asked for, and in use (changed at a jump's clearing point).
     Quality requestedQuality = Quality::standard, qualityInUse = Quality::standard;
-    // "high": the toast's oversampler, the toast drive's values delayed as its output is, each
-    // channel's padding up to the fixed latency, and the input's recent past, from which the
-    // dry side of the bite is read as late as the processed side arrives (kept in both
-    // qualities, so that a change can crossfade the dry side from one delay to the other).
+    // "high": the toast's oversampler, each channel's padding up to the fixed latency, and the
+    // input's recent past, from which the dry side of the bite is read as late as the processed
+    // side arrives (kept in both qualities, so that a change can crossfade the dry side from
+    // one delay to the other).
     OversampledStage toastStage;
-    LatencyDelay toastDriveDelay, padding, dryHistory;
+    LatencyDelay padding, dryHistory;
     int highLatency = 0;
     int dryDelay = 0, previousDryDelay = 0;   // samples
     int dryCrossfadeLength = 1, dryCrossfadeRemaining = 0;

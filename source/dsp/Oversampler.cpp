@@ -84,9 +84,14 @@ std::vector<float> lowPass (int count, double cutoff, double attenuation)
 }
 
 // taps[first], taps[first + 2], ... reversed (in the order they meet the input) and scaled,
-// without the zeros at either end; `offset` grows by the zeros dropped in front.
-template <typename Phase>
-void setPhase (Phase& phase, const std::vector<float>& taps, int first, float gain, int baseOffset)
+// without the zeros at either end; the offset grows by the zeros dropped in front.
+struct PhaseTaps
+{
+    std::vector<float> taps;
+    int offset = 0;
+};
+
+PhaseTaps phaseOf (const std::vector<float>& taps, int first, float gain, int baseOffset)
 {
     std::vector<float> reversed;
 
@@ -101,8 +106,8 @@ void setPhase (Phase& phase, const std::vector<float>& taps, int first, float ga
     while (end > begin && reversed[end - 1] == 0.0f)
         --end;
 
-    phase.taps.assign (reversed.begin() + (std::ptrdiff_t) begin, reversed.begin() + (std::ptrdiff_t) end);
-    phase.offset = baseOffset + (int) begin;
+    return { std::vector<float> (reversed.begin() + (std::ptrdiff_t) begin, reversed.begin() + (std::ptrdiff_t) end),
+             baseOffset + (int) begin };
 }
 } // namespace
 
@@ -110,45 +115,45 @@ void Oversampler::prepare (int numStages, int numChannels)
 {
     stages = std::clamp (numStages, 1, kMaxStages);
     int topRateDelay = 0;
+    std::vector<float> taps; // every phase's taps, laid out as they go into storage
+    std::array<std::array<PhaseTaps, 4>, kMaxStages> phases;
 
     for (int s = 0; s < stages; ++s)
     {
         auto& stage = filters[(size_t) s];
         // Edges in cycles per sample of this stage's higher rate, which is 2^(s+1) base rates.
         const auto rate = (double) (2 << s);
+        std::vector<float> upTaps, downTaps;
 
         if (s == 0)
         {
             const auto upCount = tapCountFor (kFirstStageAttenuation, (kUpStopEdge - kPassEdge) / rate, true);
-            stage.upTaps = lowPass (upCount, 0.25, kFirstStageAttenuation);
+            upTaps = lowPass (upCount, 0.25, kFirstStageAttenuation);
             const auto downCount = tapCountFor (kFirstStageAttenuation, (kDownStopEdge - kPassEdge) / rate, false);
-            stage.downTaps = lowPass (downCount, 0.5 * (kDownStopEdge + kPassEdge) / rate, kFirstStageAttenuation);
+            downTaps = lowPass (downCount, 0.5 * (kDownStopEdge + kPassEdge) / rate, kFirstStageAttenuation);
         }
         else
         {
             // The band kept is the base band; what folds into it on the way down, and the images
             // that must not reach the top, lie beyond (rate / 2 - 0.5) base rates.
             const auto count = tapCountFor (kUpperStageAttenuation, (rate / 2.0 - 1.0) / rate, true);
-            stage.upTaps = lowPass (count, 0.25, kUpperStageAttenuation);
-            stage.downTaps = stage.upTaps;
+            upTaps = lowPass (count, 0.25, kUpperStageAttenuation);
+            downTaps = upTaps;
         }
 
-        const auto upCount = (int) stage.upTaps.size();
-        const auto downCount = (int) stage.downTaps.size();
+        const auto upCount = (int) upTaps.size();
+        const auto downCount = (int) downTaps.size();
 
         // Up: y[2m + p] = 2 * sum_j h[p + 2j] x[m - j], over a window that keeps upHistory past inputs.
         stage.upHistory = (upCount + 1) / 2 - 1;
 
         for (int p = 0; p < 2; ++p)
-        {
-            const auto phaseLength = (upCount - p + 1) / 2;
-            setPhase (stage.upPhases[(size_t) p], stage.upTaps, p, 2.0f, stage.upHistory - phaseLength + 1);
-        }
+            phases[(size_t) s][(size_t) p] = phaseOf (upTaps, p, 2.0f, stage.upHistory - (upCount - p + 1) / 2 + 1);
 
         // Down: y[m] = sum_n h[n] v[2m - n], split into the window's even and odd samples.
         stage.downHistory = downCount - 1; // even, as the count is odd
-        setPhase (stage.downPhases[0], stage.downTaps, 0, 1.0f, 0);
-        setPhase (stage.downPhases[1], stage.downTaps, 1, 1.0f, 0);
+        phases[(size_t) s][2] = phaseOf (downTaps, 0, 1.0f, 0);
+        phases[(size_t) s][3] = phaseOf (downTaps, 1, 1.0f, 0);
 
         // Both filters' delays, in samples of the top rate.
         topRateDelay += ((upCount - 1) / 2 + (downCount - 1) / 2) * (1 << (stages - 1 - s));
@@ -157,70 +162,66 @@ void Oversampler::prepare (int numStages, int numChannels)
     const auto factor = getFactor();
     padding = (factor - topRateDelay % factor) % factor;
     latency = (topRateDelay + padding) / factor;
+    dryLength = latency + kChunkLength;
+
+    // One block for everything: the taps, then per channel its windows and dry line, then the
+    // scratch.
+    int size = 0;
+    auto claim = [&size] (int floats)
+    {
+        const auto start = size;
+        size += floats;
+        return start;
+    };
+
+    for (int s = 0; s < stages; ++s)
+    {
+        auto& stage = filters[(size_t) s];
+
+        for (int k = 0; k < 4; ++k)
+        {
+            auto& phase = k < 2 ? stage.upPhases[(size_t) k] : stage.downPhases[(size_t) (k - 2)];
+            const auto& designed = phases[(size_t) s][(size_t) k];
+            phase = { claim ((int) designed.taps.size()), (int) designed.taps.size(), designed.offset };
+            taps.insert (taps.end(), designed.taps.begin(), designed.taps.end());
+        }
+    }
 
     channels.assign ((size_t) std::max (0, numChannels), {});
+    int longestHistory = 0;
 
     for (auto& channel : channels)
     {
         for (int s = 0; s < stages; ++s)
         {
             const auto inputLength = kChunkLength << s; // at the stage's lower rate
-            channel.upWindow[(size_t) s].assign ((size_t) (filters[(size_t) s].upHistory + inputLength), 0.0f);
-            channel.downWindow[(size_t) s].assign ((size_t) (filters[(size_t) s].downHistory + 2 * inputLength), 0.0f);
+            channel.upWindow[(size_t) s] = claim (filters[(size_t) s].upHistory + inputLength);
+            channel.downWindow[(size_t) s] = claim (filters[(size_t) s].downHistory + 2 * inputLength);
         }
 
-        channel.padWindow.assign ((size_t) (padding + kChunkLength * factor), 0.0f);
+        channel.padWindow = claim (padding + kChunkLength * factor);
+        channel.dryLine = claim (dryLength);
     }
-
-    int longestHistory = 0;
 
     for (int s = 0; s < stages; ++s)
         longestHistory = std::max ({ longestHistory, filters[(size_t) s].upHistory, filters[(size_t) s].downHistory });
 
-    between.assign ((size_t) (kChunkLength * factor), 0.0f);
-    even.assign ((size_t) (kChunkLength * factor + longestHistory), 0.0f);
-    odd.assign ((size_t) (kChunkLength * factor + longestHistory), 0.0f);
-}
+    between = claim (kChunkLength * factor);
+    even = claim (kChunkLength * factor + longestHistory);
+    odd = claim (kChunkLength * factor + longestHistory);
 
-std::size_t Oversampler::getAllocatedBytes() const noexcept
-{
-    std::size_t floats = between.size() + even.size() + odd.size();
-
-    for (int s = 0; s < stages; ++s)
-    {
-        const auto& stage = filters[(size_t) s];
-        floats += stage.upTaps.size() + stage.downTaps.size();
-
-        for (const auto& phase : stage.upPhases)
-            floats += phase.taps.size();
-
-        for (const auto& phase : stage.downPhases)
-            floats += phase.taps.size();
-    }
-
-    for (const auto& channel : channels)
-    {
-        floats += channel.padWindow.size();
-
-        for (int s = 0; s < stages; ++s)
-            floats += channel.upWindow[(size_t) s].size() + channel.downWindow[(size_t) s].size();
-    }
-
-    return floats * sizeof (float);
+    storage.assign ((size_t) size, 0.0f);
+    std::copy (taps.begin(), taps.end(), storage.begin());
 }
 
 void Oversampler::reset() noexcept
 {
+    // Everything after the taps: the channels' memories and the scratch.
+    const auto firstMemory = channels.empty() ? between : channels.front().upWindow[0];
+    std::fill (storage.begin() + firstMemory, storage.end(), 0.0f);
+
     for (auto& channel : channels)
-    {
-        for (auto& window : channel.upWindow)
-            std::fill (window.begin(), window.end(), 0.0f);
-
-        for (auto& window : channel.downWindow)
-            std::fill (window.begin(), window.end(), 0.0f);
-
-        std::fill (channel.padWindow.begin(), channel.padWindow.end(), 0.0f);
-    }
+        channel.dryWrite = 0;
 }
 
 void Oversampler::up (int channelIndex, const float* input, int n, float* output) noexcept
@@ -228,33 +229,34 @@ void Oversampler::up (int channelIndex, const float* input, int n, float* output
     auto& channel = channels[(size_t) channelIndex];
     const float* source = input;
     auto length = n;
+    auto* const evenOutputs = at (even);
+    auto* const oddOutputs = at (odd);
 
     for (int s = 0; s < stages; ++s)
     {
         const auto& stage = filters[(size_t) s];
-        auto& window = channel.upWindow[(size_t) s];
+        auto* const window = at (channel.upWindow[(size_t) s]);
         const auto history = stage.upHistory;
-        std::memcpy (window.data() + history, source, sizeof (float) * (size_t) length);
+        std::memcpy (window + history, source, sizeof (float) * (size_t) length);
 
         // Each phase's outputs side by side, then interleaved into the next rate.
-        std::fill (even.begin(), even.begin() + length, 0.0f);
-        std::fill (odd.begin(), odd.begin() + length, 0.0f);
+        std::fill (evenOutputs, evenOutputs + length, 0.0f);
+        std::fill (oddOutputs, oddOutputs + length, 0.0f);
 
         for (int p = 0; p < 2; ++p)
         {
             const auto& phase = stage.upPhases[(size_t) p];
-            VectorMath::firAdd (window.data() + phase.offset, phase.taps.data(), (int) phase.taps.size(),
-                                p == 0 ? even.data() : odd.data(), length);
+            VectorMath::firAdd (window + phase.offset, at (phase.taps), phase.count, p == 0 ? evenOutputs : oddOutputs, length);
         }
 
-        std::memmove (window.data(), window.data() + length, sizeof (float) * (size_t) history);
+        std::memmove (window, window + length, sizeof (float) * (size_t) history);
 
-        auto* destination = s == stages - 1 ? output : between.data();
+        auto* destination = s == stages - 1 ? output : at (between);
 
         for (int m = 0; m < length; ++m)
         {
-            destination[2 * m] = even[(size_t) m];
-            destination[2 * m + 1] = odd[(size_t) m];
+            destination[2 * m] = evenOutputs[m];
+            destination[2 * m + 1] = oddOutputs[m];
         }
 
         source = destination;
@@ -266,72 +268,96 @@ void Oversampler::down (int channelIndex, const float* input, int n, float* outp
 {
     auto& channel = channels[(size_t) channelIndex];
     auto length = n * getFactor();
+    auto* const evenInputs = at (even);
+    auto* const oddInputs = at (odd);
 
     // The padding that makes the delay a whole number of base samples, at the top rate.
-    auto& pad = channel.padWindow;
-    std::memcpy (pad.data() + padding, input, sizeof (float) * (size_t) length);
-    const float* source = pad.data();
+    auto* const pad = at (channel.padWindow);
+    std::memcpy (pad + padding, input, sizeof (float) * (size_t) length);
+    const float* source = pad;
 
     for (int s = stages - 1; s >= 0; --s)
     {
         const auto& stage = filters[(size_t) s];
-        auto& window = channel.downWindow[(size_t) s];
+        auto* const window = at (channel.downWindow[(size_t) s]);
         const auto history = stage.downHistory;
-        std::memcpy (window.data() + history, source, sizeof (float) * (size_t) length);
+        std::memcpy (window + history, source, sizeof (float) * (size_t) length);
 
         const auto outputs = length / 2;
         const auto span = (history + length) / 2;
 
         for (int i = 0; i < span; ++i)
         {
-            even[(size_t) i] = window[(size_t) (2 * i)];
-            odd[(size_t) i] = window[(size_t) (2 * i + 1)];
+            evenInputs[i] = window[2 * i];
+            oddInputs[i] = window[2 * i + 1];
         }
 
-        auto* destination = s == 0 ? output : between.data();
+        auto* destination = s == 0 ? output : at (between);
         std::fill (destination, destination + outputs, 0.0f);
 
-        VectorMath::firAdd (even.data() + stage.downPhases[0].offset, stage.downPhases[0].taps.data(),
-                            (int) stage.downPhases[0].taps.size(), destination, outputs);
-        VectorMath::firAdd (odd.data() + stage.downPhases[1].offset, stage.downPhases[1].taps.data(),
-                            (int) stage.downPhases[1].taps.size(), destination, outputs);
+        for (int p = 0; p < 2; ++p)
+        {
+            const auto& phase = stage.downPhases[(size_t) p];
+            VectorMath::firAdd ((p == 0 ? evenInputs : oddInputs) + phase.offset, at (phase.taps), phase.count, destination, outputs);
+        }
 
-        std::memmove (window.data(), window.data() + length, sizeof (float) * (size_t) history);
+        std::memmove (window, window + length, sizeof (float) * (size_t) history);
 
         // The first stage down reads the padded input, so the pad's window moves on after it.
         if (s == stages - 1)
-            std::memmove (pad.data(), pad.data() + length, sizeof (float) * (size_t) padding);
+            std::memmove (pad, pad + length, sizeof (float) * (size_t) padding);
 
         source = destination;
         length = outputs;
     }
 }
 
+void Oversampler::delayDry (int channelIndex, const float* input, int n, float* output) noexcept
+{
+    auto& channel = channels[(size_t) channelIndex];
+    auto* const line = at (channel.dryLine);
+    auto index = channel.dryWrite;
+
+    for (int i = 0; i < n; ++i)
+    {
+        line[index] = input[i];
+        auto readIndex = index - latency;
+
+        if (readIndex < 0)
+            readIndex += dryLength;
+
+        output[i] = line[readIndex];
+
+        if (++index == dryLength)
+            index = 0;
+    }
+
+    channel.dryWrite = index;
+}
+
 //==============================================================================
 void LatencyDelay::prepare (int maximumDelay, int numChannels)
 {
     // Room for the longest delay behind a whole chunk just written.
-    lines.assign ((size_t) std::max (0, numChannels), std::vector<float> ((size_t) (std::max (0, maximumDelay) + kChunkLength), 0.0f));
-    writeIndex.assign (lines.size(), 0);
+    length = std::max (0, maximumDelay) + kChunkLength;
+    storage.assign ((size_t) (std::max (0, numChannels) * length), 0.0f);
+    writeIndex.assign ((size_t) std::max (0, numChannels), 0);
 }
 
-void LatencyDelay::reset (float value) noexcept
+void LatencyDelay::reset() noexcept
 {
-    for (auto& line : lines)
-        std::fill (line.begin(), line.end(), value);
-
+    std::fill (storage.begin(), storage.end(), 0.0f);
     std::fill (writeIndex.begin(), writeIndex.end(), 0);
 }
 
 void LatencyDelay::write (int channel, const float* input, int n) noexcept
 {
-    auto& line = lines[(size_t) channel];
-    const auto length = (int) line.size();
+    auto* const line = storage.data() + channel * length;
     auto index = writeIndex[(size_t) channel];
 
     for (int i = 0; i < n; ++i)
     {
-        line[(size_t) index] = input[i];
+        line[index] = input[i];
 
         if (++index == length)
             index = 0;
@@ -342,8 +368,7 @@ void LatencyDelay::write (int channel, const float* input, int n) noexcept
 
 void LatencyDelay::read (int channel, float* output, int n, int delay) const noexcept
 {
-    const auto& line = lines[(size_t) channel];
-    const auto length = (int) line.size();
+    const auto* const line = storage.data() + channel * length;
     auto index = writeIndex[(size_t) channel] - n - delay;
 
     while (index < 0)
@@ -351,7 +376,7 @@ void LatencyDelay::read (int channel, float* output, int n, int delay) const noe
 
     for (int i = 0; i < n; ++i)
     {
-        output[i] = line[(size_t) index];
+        output[i] = line[index];
 
         if (++index == length)
             index = 0;

@@ -31,11 +31,11 @@ public:
     static constexpr int kMaxStages = 4;
     static constexpr int kMaxFactor = 1 << kMaxStages;
 
-    // stages: 1 to kMaxStages (factor 2 to 16). Designs the filters and allocates their
-    // memories for numChannels.
+    // stages: 1 to kMaxStages (factor 2 to 16). Designs the filters and allocates, in one block,
+    // their memories for numChannels and the delayed dry side of each channel.
     void prepare (int stages, int numChannels);
 
-    // Clears every filter's memory (as after prepare).
+    // Clears every filter's memory and the dry side's past (as after prepare).
     void reset() noexcept;
 
     int getFactor() const noexcept { return 1 << stages; }
@@ -50,43 +50,43 @@ public:
     // n * getFactor() samples at the top rate back to n base samples of one channel.
     void down (int channel, const float* input, int n, float* output) noexcept;
 
-    // The bytes of every buffer prepare() allocated (taps, memories, scratch).
-    std::size_t getAllocatedBytes() const noexcept;
+    // The same n base samples that went up, delayed by the latency: the dry side of a mix with
+    // what comes down. Call once per chunk and channel, like up().
+    void delayDry (int channel, const float* input, int n, float* output) noexcept;
 
-    // The filters' taps of one stage (0 next to the base rate) and direction, for the tests.
-    const std::vector<float>& getTaps (int stage, bool upwards) const noexcept
-    {
-        return upwards ? filters[(size_t) stage].upTaps : filters[(size_t) stage].downTaps;
-    }
+    // The bytes of the block prepare() allocated (taps, memories, scratch).
+    std::size_t getAllocatedBytes() const noexcept { return storage.size() * sizeof (float); }
 
 private:
-    // One filter in polyphase form: for each output phase, the taps that are not zero (in the
-    // order they meet the input) and where they start in the filter's input window.
+    // One filter in polyphase form, in `storage`: for each output phase, the taps that are not
+    // zero (in the order they meet the input), and where they start in the filter's input window.
     struct Phase
     {
-        std::vector<float> taps;
-        int offset = 0;
+        int taps = 0, count = 0, offset = 0;
     };
 
     struct StageFilters
     {
-        std::vector<float> upTaps, downTaps;
         std::array<Phase, 2> upPhases, downPhases; // up: per output parity; down: even, odd inputs
         int upHistory = 0, downHistory = 0;        // input samples kept from chunk to chunk
     };
 
-    // One channel's memories: per stage, the window of past input before the new chunk.
+    // One channel's memories in `storage`: per stage, the window of past input before the new
+    // chunk, the top rate's padding window and the dry side's line.
     struct ChannelState
     {
-        std::array<std::vector<float>, kMaxStages> upWindow, downWindow;
-        std::vector<float> padWindow;
+        std::array<int, kMaxStages> upWindow {}, downWindow {};
+        int padWindow = 0, dryLine = 0, dryWrite = 0;
     };
 
-    int stages = 1, latency = 0, padding = 0;
+    float* at (int offset) noexcept { return storage.data() + offset; }
+
+    int stages = 1, latency = 0, padding = 0, dryLength = 1;
     std::array<StageFilters, kMaxStages> filters;
     std::vector<ChannelState> channels;
     // Scratch for a chunk at the rates in between and the down stage's split input.
-    std::vector<float> between, even, odd;
+    int between = 0, even = 0, odd = 0;
+    std::vector<float> storage;
 };
 
 // One base-rate delay line per channel, for the dry side of a mix whose wet side went through an
@@ -94,22 +94,14 @@ private:
 class LatencyDelay
 {
 public:
+    // Allocates the channels' lines in one block.
     void prepare (int maximumDelay, int numChannels);
 
-    // Every line's past set to `value` (0 by default).
-    void reset (float value = 0.0f) noexcept;
+    // Every line's past set to 0.
+    void reset() noexcept;
 
-    int getNumChannels() const noexcept { return (int) lines.size(); }
-
-    std::size_t getAllocatedBytes() const noexcept
-    {
-        std::size_t bytes = 0;
-
-        for (const auto& line : lines)
-            bytes += line.size() * sizeof (float);
-
-        return bytes;
-    }
+    int getNumChannels() const noexcept { return (int) writeIndex.size(); }
+    std::size_t getAllocatedBytes() const noexcept { return storage.size() * sizeof (float); }
 
     // Appends n <= kChunkLength samples to one channel's line (each channel keeps its own
     // write position).
@@ -123,7 +115,8 @@ public:
     void process (int channel, float* samples, int n, int delay) noexcept;
 
 private:
-    std::vector<std::vector<float>> lines;
+    std::vector<float> storage; // the lines one after the other
     std::vector<int> writeIndex;
+    int length = 1;
 };
 } // namespace morsello

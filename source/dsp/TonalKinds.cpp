@@ -292,7 +292,6 @@ void runHighQualityRingMod (const TonalFrame& frame, TonalState& state, float sh
     auto& stage = state.highRingMod;
     auto& oversampler = stage.oversampler;
     const auto factor = oversampler.getFactor();
-    const auto latency = stage.getLatency();
     const auto fastIncrement = frame.phaseIncrement / factor;
 
     ChunkSines phases {};
@@ -333,8 +332,7 @@ void runHighQualityRingMod (const TonalFrame& frame, TonalState& state, float sh
             }
 
             oversampler.down (channel, fast.data(), n, wet.data());
-            stage.dry.write (channel, samples, n);
-            stage.dry.read (channel, dry.data(), n, latency);
+            oversampler.delayDry (channel, samples, n, dry.data());
 
             for (size_t i = 0; i < (size_t) n; ++i)
                 samples[i] = mixLayer (dry[i], wet[i], frame.amount);
@@ -350,7 +348,6 @@ void runHighQualityWavefold (const TonalFrame& frame, TonalState& state, float d
     auto& stage = state.highWavefold;
     auto& oversampler = stage.oversampler;
     const auto factor = oversampler.getFactor();
-    const auto latency = stage.getLatency();
     const auto biasFold = trianglefold::fold ((double) bias);
 
     ChunkSines phases {};
@@ -381,8 +378,7 @@ void runHighQualityWavefold (const TonalFrame& frame, TonalState& state, float d
 
             state.lastFoldArgument[(size_t) channel] = previous;
             oversampler.down (channel, fast.data(), n, folded.data());
-            stage.dry.write (channel, samples, n);
-            stage.dry.read (channel, dry.data(), n, latency);
+            oversampler.delayDry (channel, samples, n, dry.data());
 
             auto& tone = state.toneState[(size_t) channel];
 
