@@ -1,5 +1,7 @@
 #include "dsp/VectorMath.h"
 
+#include "dsp/HighQuality.h"
+
 #include <xsimd/config/xsimd_cpuid.hpp>
 
 #include <cmath>
@@ -22,6 +24,7 @@ namespace
     float scalarAsin (float x) { return std::asin (x); }
     float scalarSqrt (float x) { return std::sqrt (x); }
     double scalarSinDouble (double x) { return std::sin (x); }
+    double scalarFoldAntiderivative (double x) { return trianglefold::antiderivative (x); }
 
     void scalarFirAdd (const float* input, const float* taps, int numTaps, float* output, int count) noexcept
     {
@@ -59,7 +62,8 @@ const Functions& Kernels::scalar() noexcept
 {
     static constexpr Functions functions { scalarInPlace<float, scalarTanh>, scalarInPlace<float, scalarSin>,
                                            scalarInPlace<float, scalarAsin>, scalarInPlace<float, scalarSqrt>,
-                                           scalarInPlace<double, scalarSinDouble>, scalarFirAdd, "scalar" };
+                                           scalarInPlace<double, scalarSinDouble>, scalarFirAdd,
+                                           scalarInPlace<double, scalarFoldAntiderivative>, "scalar" };
     return functions;
 }
 
@@ -72,6 +76,11 @@ void sinInPlace (double* values, int count) noexcept { current->sinDouble (value
 void firAdd (const float* input, const float* taps, int numTaps, float* output, int count) noexcept
 {
     current->firAdd (input, taps, numTaps, output, count);
+}
+
+void foldAntiderivativeInPlace (double* values, int count) noexcept
+{
+    current->foldAntiderivativeDouble (values, count);
 }
 
 const char* instructionSet() noexcept

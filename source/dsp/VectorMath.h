@@ -24,6 +24,9 @@ void sinInPlace (double* values, int count) noexcept;
 // Sums run in the taps' order on every instruction set, so all give the same bits.
 void firAdd (const float* input, const float* taps, int numTaps, float* output, int count) noexcept;
 
+// The high quality wavefold's antiderivative of the triangle asin (sin (u)), in place.
+void foldAntiderivativeInPlace (double* values, int count) noexcept;
+
 // The instruction set the kernels use: "avx512", "avx2", "sse2", or "scalar" when the scalar
 // path is selected.
 const char* instructionSet() noexcept;
@@ -41,6 +44,7 @@ struct Functions
     void (*sqrtFloat) (float*, int) noexcept;
     void (*sinDouble) (double*, int) noexcept;
     void (*firAdd) (const float*, const float*, int, float*, int) noexcept;
+    void (*foldAntiderivativeDouble) (double*, int) noexcept;
     const char* name;
 };
 

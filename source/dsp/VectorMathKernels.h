@@ -136,9 +136,24 @@ struct For
         }
     }
 
+    // The triangle fold's periodic antiderivative (trianglefold::antiderivative in
+    // HighQuality.h, the same operations in the same order).
+    static void foldAntiderivativeDouble (double* values, int count) noexcept
+    {
+        applyInPlace<Arch> (values, count, [] (auto u)
+                            {
+                                using Batch = decltype (u);
+                                constexpr double pi = 3.14159265358979323846;
+                                const auto t = u + Batch (0.5 * pi);
+                                const auto r = t - Batch (2.0 * pi) * xsimd::floor (t * Batch (0.5 / pi));
+                                const auto q = xsimd::min (r, Batch (2.0 * pi) - r);
+                                return xsimd::copysign (Batch (0.5) * q * (Batch (pi) - q), r - Batch (pi));
+                            });
+    }
+
     static constexpr Functions functions (const char* name) noexcept
     {
-        return { tanhFloat, sinFloat, asinFloat, sqrtFloat, sinDouble, firAdd, name };
+        return { tanhFloat, sinFloat, asinFloat, sqrtFloat, sinDouble, firAdd, foldAntiderivativeDouble, name };
     }
 };
 } // namespace VectorMath::Kernels
