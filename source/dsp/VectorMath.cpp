@@ -1,6 +1,6 @@
 #include "dsp/VectorMath.h"
 
-#include "dsp/HighQuality.h"
+#include "dsp/TriangleFold.h"
 
 #include <xsimd/config/xsimd_cpuid.hpp>
 

@@ -137,7 +137,7 @@ struct For
     }
 
     // The triangle fold's periodic antiderivative (trianglefold::antiderivative in
-    // HighQuality.h, the same operations in the same order).
+    // TriangleFold.h, the same operations in the same order).
     static void foldAntiderivativeDouble (double* values, int count) noexcept
     {
         applyInPlace<Arch> (values, count, [] (auto u)
