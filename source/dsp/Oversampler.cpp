@@ -10,105 +10,105 @@ namespace morsello
 {
 namespace
 {
-constexpr double kPi = 3.14159265358979323846;
+    constexpr double kPi = 3.14159265358979323846;
 
-// The band every stage keeps, and where the stage next to the base rate starts to stop, as
-// fractions of the base rate: 0.4 is 19.2 kHz at 48 kHz.
-constexpr double kPassEdge = 0.4;
-constexpr double kUpStopEdge = 1.0 - kPassEdge; // the lowest image of the pass band
-constexpr double kDownStopEdge = 0.5;            // the base rate's Nyquist frequency
+    // The band every stage keeps, and where the stage next to the base rate starts to stop, as
+    // fractions of the base rate: 0.4 is 19.2 kHz at 48 kHz.
+    constexpr double kPassEdge = 0.4;
+    constexpr double kUpStopEdge = 1.0 - kPassEdge; // the lowest image of the pass band
+    constexpr double kDownStopEdge = 0.5;           // the base rate's Nyquist frequency
 
-// Stop-band attenuations (dB) of the stage next to the base rate and of the stages above it.
-constexpr double kFirstStageAttenuation = 120.0;
-constexpr double kUpperStageAttenuation = 110.0;
+    // Stop-band attenuations (dB) of the stage next to the base rate and of the stages above it.
+    constexpr double kFirstStageAttenuation = 120.0;
+    constexpr double kUpperStageAttenuation = 110.0;
 
-// The zeroth-order modified Bessel function of the first kind, by its series.
-double besselI0 (double x) noexcept
-{
-    double sum = 1.0, term = 1.0;
-
-    for (int k = 1; k < 60; ++k)
+    // The zeroth-order modified Bessel function of the first kind, by its series.
+    double besselI0 (double x) noexcept
     {
-        term *= (x / (2.0 * k)) * (x / (2.0 * k));
-        sum += term;
+        double sum = 1.0, term = 1.0;
 
-        if (term < sum * 1.0e-17)
-            break;
+        for (int k = 1; k < 60; ++k)
+        {
+            term *= (x / (2.0 * k)) * (x / (2.0 * k));
+            sum += term;
+
+            if (term < sum * 1.0e-17)
+                break;
+        }
+
+        return sum;
     }
 
-    return sum;
-}
+    // Kaiser's estimate of the taps needed for `attenuation` dB over a transition `width` wide
+    // (both edges in cycles per sample of the filter's rate), rounded up to an odd count, or to
+    // 4k + 3 for a half-band filter (whose every second tap is then zero).
+    int tapCountFor (double attenuation, double width, bool halfBand) noexcept
+    {
+        auto count = (int) std::ceil ((attenuation - 8.0) / (2.285 * 2.0 * kPi * width)) + 1;
 
-// Kaiser's estimate of the taps needed for `attenuation` dB over a transition `width` wide
-// (both edges in cycles per sample of the filter's rate), rounded up to an odd count, or to
-// 4k + 3 for a half-band filter (whose every second tap is then zero).
-int tapCountFor (double attenuation, double width, bool halfBand) noexcept
-{
-    auto count = (int) std::ceil ((attenuation - 8.0) / (2.285 * 2.0 * kPi * width)) + 1;
-
-    if (halfBand)
-        while (count % 4 != 3)
+        if (halfBand)
+            while (count % 4 != 3)
+                ++count;
+        else if (count % 2 == 0)
             ++count;
-    else if (count % 2 == 0)
-        ++count;
 
-    return count;
-}
-
-// A low-pass windowed sinc: cutoff in cycles per sample, unit gain at 0 Hz.
-std::vector<float> lowPass (int count, double cutoff, double attenuation)
-{
-    const auto beta = attenuation > 50.0 ? 0.1102 * (attenuation - 8.7) : 0.5842 * std::pow (attenuation - 21.0, 0.4) + 0.07886 * (attenuation - 21.0);
-    const auto middle = 0.5 * (count - 1);
-    std::vector<double> taps ((size_t) count);
-    double sum = 0.0;
-
-    for (int n = 0; n < count; ++n)
-    {
-        const auto t = n - middle;
-        const auto sinc = t == 0.0 ? 1.0 : std::sin (2.0 * kPi * cutoff * t) / (2.0 * kPi * cutoff * t);
-        const auto r = t / middle;
-        const auto window = besselI0 (beta * std::sqrt (std::max (0.0, 1.0 - r * r))) / besselI0 (beta);
-        // A half-band filter's zeros are exact, not the rounding of sin (k pi).
-        const auto exactZero = std::abs (cutoff - 0.25) < 1.0e-12 && t != 0.0 && std::fmod (std::abs (t), 2.0) == 0.0;
-        taps[(size_t) n] = exactZero ? 0.0 : 2.0 * cutoff * sinc * window;
-        sum += taps[(size_t) n];
+        return count;
     }
 
-    std::vector<float> result ((size_t) count);
+    // A low-pass windowed sinc: cutoff in cycles per sample, unit gain at 0 Hz.
+    std::vector<float> lowPass (int count, double cutoff, double attenuation)
+    {
+        const auto beta = attenuation > 50.0 ? 0.1102 * (attenuation - 8.7) : 0.5842 * std::pow (attenuation - 21.0, 0.4) + 0.07886 * (attenuation - 21.0);
+        const auto middle = 0.5 * (count - 1);
+        std::vector<double> taps ((size_t) count);
+        double sum = 0.0;
 
-    for (size_t n = 0; n < taps.size(); ++n)
-        result[n] = (float) (taps[n] / sum);
+        for (int n = 0; n < count; ++n)
+        {
+            const auto t = n - middle;
+            const auto sinc = t == 0.0 ? 1.0 : std::sin (2.0 * kPi * cutoff * t) / (2.0 * kPi * cutoff * t);
+            const auto r = t / middle;
+            const auto window = besselI0 (beta * std::sqrt (std::max (0.0, 1.0 - r * r))) / besselI0 (beta);
+            // A half-band filter's zeros are exact, not the rounding of sin (k pi).
+            const auto exactZero = std::abs (cutoff - 0.25) < 1.0e-12 && t != 0.0 && std::fmod (std::abs (t), 2.0) == 0.0;
+            taps[(size_t) n] = exactZero ? 0.0 : 2.0 * cutoff * sinc * window;
+            sum += taps[(size_t) n];
+        }
 
-    return result;
-}
+        std::vector<float> result ((size_t) count);
 
-// taps[first], taps[first + 2], ... reversed (in the order they meet the input) and scaled,
-// without the zeros at either end; the offset grows by the zeros dropped in front.
-struct PhaseTaps
-{
-    std::vector<float> taps;
-    int offset = 0;
-};
+        for (size_t n = 0; n < taps.size(); ++n)
+            result[n] = (float) (taps[n] / sum);
 
-PhaseTaps phaseOf (const std::vector<float>& taps, int first, float gain, int baseOffset)
-{
-    std::vector<float> reversed;
+        return result;
+    }
 
-    for (int n = first; n < (int) taps.size(); n += 2)
-        reversed.insert (reversed.begin(), gain * taps[(size_t) n]);
+    // taps[first], taps[first + 2], ... reversed (in the order they meet the input) and scaled,
+    // without the zeros at either end; the offset grows by the zeros dropped in front.
+    struct PhaseTaps
+    {
+        std::vector<float> taps;
+        int offset = 0;
+    };
 
-    size_t begin = 0, end = reversed.size();
+    PhaseTaps phaseOf (const std::vector<float>& taps, int first, float gain, int baseOffset)
+    {
+        std::vector<float> reversed;
 
-    while (begin < end && reversed[begin] == 0.0f)
-        ++begin;
+        for (int n = first; n < (int) taps.size(); n += 2)
+            reversed.insert (reversed.begin(), gain * taps[(size_t) n]);
 
-    while (end > begin && reversed[end - 1] == 0.0f)
-        --end;
+        size_t begin = 0, end = reversed.size();
 
-    return { std::vector<float> (reversed.begin() + (std::ptrdiff_t) begin, reversed.begin() + (std::ptrdiff_t) end),
-             baseOffset + (int) begin };
-}
+        while (begin < end && reversed[begin] == 0.0f)
+            ++begin;
+
+        while (end > begin && reversed[end - 1] == 0.0f)
+            --end;
+
+        return { std::vector<float> (reversed.begin() + (std::ptrdiff_t) begin, reversed.begin() + (std::ptrdiff_t) end),
+                 baseOffset + (int) begin };
+    }
 } // namespace
 
 void Oversampler::prepare (int numStages, int numChannels)

@@ -43,6 +43,7 @@ void QualityMenu::mouseDown (const juce::MouseEvent& event)
     auto& owner = processor;
     makeMenu (processor.getQuality())
         .showMenuAsync (juce::PopupMenu::Options().withMousePosition().withDeletionCheck (window),
-                        [&owner] (int itemId) { choose (owner, itemId); });
+                        [&owner] (int itemId)
+                        { choose (owner, itemId); });
 }
 } // namespace morsello

@@ -19,8 +19,8 @@ namespace morsello::alias
 {
 inline constexpr double kSampleRate = 48000.0;
 inline constexpr double kInputLevel = 0.50118723362727224; // -6 dBFS
-inline constexpr double kWindowBeta = 20.0;                  // side lobes near -190 dB
-inline constexpr int kLobeHalfWidth = 8;                     // bins either side of a peak's centre
+inline constexpr double kWindowBeta = 20.0;                // side lobes near -190 dB
+inline constexpr int kLobeHalfWidth = 8;                   // bins either side of a peak's centre
 
 // One row of the measurement: which stage, driven how, at which frequency.
 struct Row
@@ -239,13 +239,13 @@ inline double decibels (double power) { return 10.0 * std::log10 (std::max (powe
 
 struct Figures
 {
-    double fundamentalDb = 0.0;          // dB relative to a full-scale sine
-    std::vector<double> harmonicDb;      // harmonics 1, 2, ... below Nyquist, same scale
-    std::vector<double> harmonicHz;      // their frequencies
-    double aliasDb = 0.0;                // all aliases together, dB relative to the fundamental
-    double worstAliasDb = 0.0;           // the strongest alias, dB relative to the fundamental
+    double fundamentalDb = 0.0;     // dB relative to a full-scale sine
+    std::vector<double> harmonicDb; // harmonics 1, 2, ... below Nyquist, same scale
+    std::vector<double> harmonicHz; // their frequencies
+    double aliasDb = 0.0;           // all aliases together, dB relative to the fundamental
+    double worstAliasDb = 0.0;      // the strongest alias, dB relative to the fundamental
     double worstAliasHz = 0.0;
-    double noiseFloorDb = 0.0;           // the median bin, dB relative to the fundamental
+    double noiseFloorDb = 0.0; // the median bin, dB relative to the fundamental
 };
 
 // Splits the spectrum: a harmonic is the lobe at a multiple of `frequency` (or, with a carrier,
