@@ -469,6 +469,7 @@ struct ChainCase
     EngineSettings settings;
     std::vector<LayerCase> layers; // bread 1, filling, bread 2: whose floors make the chain's
     float toast;                   // the finishing stage's tanh (D s) per sample and channel
+    Quality quality = Quality::standard;
 };
 
 std::vector<ChainCase> chainCases()
@@ -507,7 +508,23 @@ std::vector<ChainCase> chainCases()
           recipe.toast },
         { "chain/ring mod breads around ring mod", setAll (9, 5, 1.0f, 1.0f), { layer ("bread/ring mod"), layer ("filling/ring mod"), layer ("bread/ring mod") }, 1.0f },
         { "chain/granular breads around granular", setAll (4, 0, 1.0f, 1.0f), { layer ("bread/granular"), layer ("filling/granular"), layer ("bread/granular") }, 1.0f },
+        { "chain/wavefold breads around wavefold", setAll (10, 6, 1.0f, 1.0f), { layer ("bread/wavefold"), layer ("filling/wavefold"), layer ("bread/wavefold") }, 1.0f },
+        { "chain/drive breads around wavefold", setAll (1, 6, 1.0f, 1.0f), { layer ("bread/drive"), layer ("filling/wavefold"), layer ("bread/drive") }, 1.0f },
     };
+}
+
+// The same chains in the high quality mode (oversampled nonlinear stages), beside standard.
+std::vector<ChainCase> highQualityChainCases()
+{
+    auto chains = chainCases();
+
+    for (auto& chain : chains)
+    {
+        chain.name += " (high)";
+        chain.quality = Quality::high;
+    }
+
+    return chains;
 }
 
 void benchmarkChain (benchmark::State& state, const ChainCase& chain, bool scalarMaths)
@@ -517,6 +534,7 @@ void benchmarkChain (benchmark::State& state, const ChainCase& chain, bool scala
     VectorMath::useScalarPath (scalarMaths);
     BlockFeeder feeder;
     auto engine = std::make_unique<MorselloEngine>();
+    engine->setQuality (chain.quality);
     engine->prepare (kSampleRate, kBlockSize, kNumChannels, chain.settings);
 
     // Past the first blocks' ramps, into the steady state.
@@ -775,6 +793,11 @@ int main (int argc, char** argv)
                                       { benchmarkChainFloor (state, chain, true); })
             ->Unit (benchmark::kMicrosecond);
     }
+
+    for (const auto& chain : highQualityChainCases())
+        benchmark::RegisterBenchmark (chain.name.c_str(), [chain] (benchmark::State& state)
+                                      { benchmarkChain (state, chain, false); })
+            ->Unit (benchmark::kMicrosecond);
 
     for (const auto chunk : { 8, 64, 1024 })
         benchmark::RegisterBenchmark (("calls/tanh of a block in calls of " + std::to_string (chunk)).c_str(),

@@ -78,4 +78,16 @@ inline void runBreadLayer (juce::AudioBuffer<float>& block, BreadState& state, E
     else
         BreadProcessor::process (block, state, route->processorKind, knobs);
 }
+
+// The delay a bread layer of this kind adds in its quality (the oversampled kinds' in "high").
+inline int breadLayerLatency (const BreadState& state, const EffectSlot& slot, int breadKind) noexcept
+{
+    const auto* route = breadRouteFor (breadKind);
+
+    if (route == nullptr)
+        return 0;
+
+    return route->inEffectEngine ? EffectEngine::latencyOf (slot, route->effectKind)
+                                 : BreadProcessor::latencyOf (state, route->processorKind);
+}
 } // namespace morsello

@@ -16,6 +16,8 @@ void BreadState::prepare (double newSampleRate)
 
     for (auto& line : buffers)
         line.prepare (layerDelayLength (sampleRate));
+
+    highDrive.prepare (oversampling::kDriveStages, 2);
 }
 
 void BreadState::reset() noexcept
@@ -27,6 +29,8 @@ void BreadState::reset() noexcept
 
     for (auto& line : buffers)
         line.clear();
+
+    highDrive.reset();
 }
 
 namespace
@@ -154,7 +158,71 @@ void runFrame (float* const* channels, int numChannels, int numSamples, BreadSta
     state.lfoPhase = phase;
     state.writeIndex = writeIndex;
 }
+// The drive in "high": the same curve, (tanh ((x + b) u) - tanh (b u)) / u, at four times the
+// rate, then the smoothing at the layer's rate on what comes down, mixed with the input delayed
+// as the oversampler delays. The oscillator and the write position advance as in "standard".
+void runHighQualityDrive (float* const* channels, int numChannels, int numSamples, BreadState& state,
+                          const BlockValues& values, float mix) noexcept
+{
+    auto& stage = state.highDrive;
+    auto& oversampler = stage.oversampler;
+    const auto factor = oversampler.getFactor();
+    const auto u = values.driveGain;
+    const auto b = values.driveOffset;
+    const auto g = values.driveSmoothing;
+    auto offsetShape = b * u;
+    VectorMath::tanhInPlace (&offsetShape, 1);
+
+    std::array<float, kChunkLength * Oversampler::kMaxFactor> fast;
+    ChunkValues shaped {}, dry {};
+    const auto length = state.buffers[0].getLength();
+
+    for (int start = 0; start < numSamples; start += kChunkLength)
+    {
+        const auto n = std::min (kChunkLength, numSamples - start);
+
+        for (int channel = 0; channel < numChannels; ++channel)
+        {
+            auto* const samples = channels[channel] + start;
+            const auto count = n * factor;
+            oversampler.up (channel, samples, n, fast.data());
+
+            for (size_t i = 0; i < (size_t) count; ++i)
+                fast[i] = (fast[i] + b) * u;
+
+            VectorMath::tanhInPlace (fast.data(), count);
+
+            for (size_t i = 0; i < (size_t) count; ++i)
+                fast[i] = (fast[i] - offsetShape) / u;
+
+            oversampler.down (channel, fast.data(), n, shaped.data());
+
+            oversampler.delayDry (channel, samples, n, dry.data());
+
+            auto& smoothed = state.driveMemory[(size_t) channel];
+
+            for (size_t i = 0; i < (size_t) n; ++i)
+            {
+                smoothed += g * (shaped[i] - smoothed);
+                samples[i] = mixLayer (dry[i], smoothed, mix);
+            }
+        }
+
+        for (int i = 0; i < n; ++i)
+            state.lfoPhase = advancePhase (state.lfoPhase, values.oscillatorIncrement);
+
+        state.writeIndex += n;
+
+        if (state.writeIndex >= length)
+            state.writeIndex -= length;
+    }
+}
 } // namespace
+
+int BreadProcessor::latencyOf (const BreadState& state, BreadType kind) noexcept
+{
+    return state.highQuality && kind == BreadType::drive ? state.highDrive.getLatency() : 0;
+}
 
 void BreadProcessor::process (juce::AudioBuffer<float>& block, BreadState& state, BreadType kind, const BreadKnobs& knobs) noexcept
 {
@@ -194,6 +262,12 @@ void BreadProcessor::process (juce::AudioBuffer<float>& block, BreadState& state
 
         case BreadType::drive:
         {
+            if (state.highQuality)
+            {
+                runHighQualityDrive (channels, numChannels, numSamples, state, values, k3);
+                break;
+            }
+
             // The offset's own tanh is subtracted so that silence stays silent whatever the bias.
             auto memory = state.driveMemory;
             const auto u = values.driveGain;

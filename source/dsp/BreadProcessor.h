@@ -2,6 +2,7 @@
 
 #include "dsp/DelayLine.h"
 #include "dsp/EngineSettings.h"
+#include "dsp/HighQuality.h"
 
 #include <juce_audio_basics/juce_audio_basics.h>
 
@@ -18,11 +19,15 @@ struct BreadState
     int writeIndex = 0;                   // shared write position of both lines
     double lfoPhase = 0.0;                // chorus oscillator, cycles in [0, 1)
     double sampleRate = 44100.0;          // the one rate the layer runs at, set by prepare()
+    bool highQuality = false;             // the drive runs oversampled (set by the engine)
+    OversampledStage highDrive;           // the drive's oversampler in "high"
 
-    // Sizes both lines to max (4096, 4 s of audio) samples, all zero, for the rate.
+    // Sizes both lines to max (4096, 4 s of audio) samples, all zero, for the rate, and the
+    // drive's oversampler.
     void prepare (double newSampleRate);
 
-    // Zeroes the lines, memories, write position and phase; lengths are kept.
+    // Zeroes the lines, memories (the oversampler's too), write position and phase; lengths are
+    // kept. The quality stays.
     void reset() noexcept;
 };
 
@@ -35,5 +40,9 @@ struct BreadProcessor
     // kind: 0 filter, 1 drive, 2 chorus, 3 echo, run at the state's rate. An unprepared
     // state or an empty block leaves everything untouched.
     static void process (juce::AudioBuffer<float>& block, BreadState& state, BreadType kind, const BreadKnobs& knobs) noexcept;
+
+    // The delay that running `kind` adds in the state's quality, in samples: the oversampled
+    // drive's, else 0.
+    static int latencyOf (const BreadState& state, BreadType kind) noexcept;
 };
 } // namespace morsello

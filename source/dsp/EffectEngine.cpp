@@ -54,4 +54,18 @@ void EffectEngine::process (juce::AudioBuffer<float>& block, EffectSlot& slot, E
 
     // The parameters never produce another value; anything else leaves block and slot alone.
 }
+
+int EffectEngine::latencyOf (const EffectSlot& slot, EffectKind kind) noexcept
+{
+    if (! slot.highQuality)
+        return 0;
+
+    if (kind == EffectKind::ringMod)
+        return slot.tonal.highRingMod.getLatency();
+
+    if (kind == EffectKind::wavefold)
+        return slot.tonal.highWavefold.getLatency();
+
+    return 0;
+}
 } // namespace morsello

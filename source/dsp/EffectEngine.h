@@ -13,5 +13,9 @@ struct EffectEngine
     // unprepared slot, or a kind outside the nine, leaves block and slot alone. Allocates
     // nothing, locks nothing.
     static void process (juce::AudioBuffer<float>& block, EffectSlot& slot, EffectKind kind, const EffectKnobs& knobs) noexcept;
+
+    // The delay that running `kind` adds in the slot's quality, in samples: the oversampled
+    // ring mod's or wavefold's in "high", else 0.
+    static int latencyOf (const EffectSlot& slot, EffectKind kind) noexcept;
 };
 } // namespace morsello

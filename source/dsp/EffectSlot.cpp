@@ -37,6 +37,11 @@ void TonalState::reset() noexcept
 
     for (auto& line : resonatorLines)
         line.clear();
+
+    highRingMod.reset();
+    highWavefold.reset();
+    lastFoldArgument = {};
+    foldArgumentKnown = false;
 }
 
 void EffectSlot::prepare (double newSampleRate)
@@ -50,6 +55,9 @@ void EffectSlot::prepare (double newSampleRate)
 
     for (auto& line : tonal.resonatorLines)
         line.prepare ((int) (0.1 * newSampleRate) + 8);
+
+    tonal.highRingMod.prepare (oversampling::kRingModStages, 2);
+    tonal.highWavefold.prepare (oversampling::kWavefoldStages, 2);
 
     restart();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dsp/DelayLine.h"
+#include "dsp/HighQuality.h"
 
 #include <juce_audio_basics/juce_audio_basics.h>
 
@@ -73,6 +74,12 @@ struct TonalState
     std::array<float, 2> toneState {};       // wavefold / resonator one-pole memory
     std::optional<EffectKind> lastKind;      // tonal kind of the last call, if it was one
 
+    // "high" only: the ring mod's and the wavefold's oversamplers, and the wavefold's last
+    // argument at the top rate per channel (for the antiderivative's difference quotient).
+    OversampledStage highRingMod, highWavefold;
+    std::array<double, 2> lastFoldArgument {};
+    bool foldArgumentKnown = false;
+
     // Starts the state afresh unless the last call ran the same tonal kind, and remembers the
     // kind. Returns false while the lines are unprepared.
     bool enter (EffectKind kind) noexcept;
@@ -85,13 +92,15 @@ struct TonalState
 struct EffectSlot
 {
     double sampleRate = 44100.0;
+    bool highQuality = false; // the tonal kinds' nonlinearities run oversampled (set by the engine)
     DelayLinesState delayLines;
     LoFiState loFi;
     SmearState smear;
     juce::Reverb reverb;
     TonalState tonal;
 
-    // Sizes the lines for the rate (delay: max (4096, 4 s); comb: 0.1 s + 8) and starts
+    // Sizes the lines for the rate (delay: max (4096, 4 s); comb: 0.1 s + 8) and the
+    // oversamplers, and starts
     // everything afresh, as in a new slot. Never called while a block is processed.
     void prepare (double newSampleRate);
 

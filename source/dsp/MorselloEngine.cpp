@@ -23,6 +23,17 @@ constexpr float kKnobThreshold = 0.12f;
 
 // The dry signal of a channel that has no dry copy, one chunk of the finishing stage long.
 constexpr ChunkValues kSilence {};
+
+// Divisors that leave a value as it is.
+constexpr ChunkValues kOnes = []
+{
+    ChunkValues ones {};
+
+    for (auto& one : ones)
+        one = 1.0f;
+
+    return ones;
+}();
 } // namespace
 
 void MorselloEngine::prepare (double newSampleRate, int maximumBlockSize, int numChannels, const EngineSettings& settings)
@@ -47,9 +58,62 @@ void MorselloEngine::prepare (double newSampleRate, int maximumBlockSize, int nu
     if (dryBuffer.getNumSamples() != length || dryBuffer.getNumChannels() != numChannels)
         dryBuffer.setSize (numChannels, length);
 
+    // "high": the toast and the padding for every prepared channel, and the input's past as
+    // far back as the longest chain of oversampled stages reaches.
+    toastStage.prepare (oversampling::kToastStages, numChannels);
+    highLatency = latencyOf (Quality::high);
+    padding.prepare (highLatency, numChannels);
+    dryHistory.prepare (highLatency, numChannels);
+    dryCrossfadeLength = std::max (1, (int) std::floor (newSampleRate * 0.015));
+
     latestSettings = settings;
     guardFirings = 0;
     reset();
+}
+
+int MorselloEngine::latencyOf (Quality quality)
+{
+    if (quality != Quality::high)
+        return 0;
+
+    // The longest chain: a bread kind's, the filling's and the other bread's worst, then the
+    // toast. The latencies do not depend on the rate, so any rate finds them.
+    static const int longest = []
+    {
+        auto stageLatency = [] (int stages)
+        {
+            Oversampler oversampler;
+            oversampler.prepare (stages, 0);
+            return oversampler.getLatency();
+        };
+
+        const auto tonal = std::max (stageLatency (oversampling::kRingModStages), stageLatency (oversampling::kWavefoldStages));
+        const auto bread = std::max (tonal, stageLatency (oversampling::kDriveStages));
+        return 2 * bread + tonal + stageLatency (oversampling::kToastStages);
+    }();
+
+    return longest;
+}
+
+std::size_t MorselloEngine::getHighQualityBytes() const noexcept
+{
+    auto bytes = toastStage.getAllocatedBytes() + padding.getAllocatedBytes()
+                 + dryHistory.getAllocatedBytes() + layers.bread1.highDrive.getAllocatedBytes()
+                 + layers.bread2.highDrive.getAllocatedBytes();
+
+    for (const auto* slot : { &layers.bread1Slot, &layers.filling, &layers.bread2Slot })
+        bytes += slot->tonal.highRingMod.getAllocatedBytes() + slot->tonal.highWavefold.getAllocatedBytes();
+
+    return bytes;
+}
+
+// Sets every layer to the quality in use and the dry side's delay to match.
+void MorselloEngine::applyQuality() noexcept
+{
+    const auto high = qualityInUse == Quality::high;
+    layers.bread1.highQuality = layers.bread2.highQuality = high;
+    layers.bread1Slot.highQuality = layers.filling.highQuality = layers.bread2Slot.highQuality = high;
+    dryDelay = high ? highLatency : 0;
 }
 
 void MorselloEngine::reset() noexcept
@@ -70,6 +134,14 @@ void MorselloEngine::reset() noexcept
     layers.bread1Slot.restart();
     layers.bread2Slot.restart();
 
+    qualityInUse = requestedQuality;
+    applyQuality();
+    previousDryDelay = dryDelay;
+    dryCrossfadeRemaining = 0;
+    toastStage.reset();
+    padding.reset();
+    dryHistory.reset();
+
     meters.clear();
 }
 
@@ -83,6 +155,9 @@ void MorselloEngine::clearLayers() noexcept
     layers.filling.reset();
     layers.bread1Slot.reset();
     layers.bread2Slot.reset();
+
+    toastStage.reset();
+    padding.reset();
 }
 
 void MorselloEngine::process (juce::AudioBuffer<float>& buffer, const EngineSettings& settings) noexcept
@@ -136,9 +211,13 @@ void MorselloEngine::processPiece (juce::AudioBuffer<float>& block, const Engine
     for (int channel = 0; channel < std::min (numChannels, dryBuffer.getNumChannels()); ++channel)
         dryBuffer.copyFrom (channel, 0, block, channel, 0, numSamples);
 
+    delayDry (block);
     latestSettings = settings;
     adopt (settings);
     runLayers (block);
+
+    if (qualityInUse == Quality::high)
+        alignLayers (block);
 
     toastRamp.setTargetValue (settingsInUse[ParameterIndex::toast]);
     biteRamp.setTargetValue (settingsInUse[ParameterIndex::bite]);
@@ -183,12 +262,24 @@ void MorselloEngine::adopt (const EngineSettings& fresh) noexcept
             transition.pending = true;
     }
 
+    if (requestedQuality != qualityInUse)
+        transition.pending = true;
+
     if (transition.pending && transition.fade <= 0.0f)
     {
         clearLayers();
         meters.clear();
         transition.pending = false;
         settingsInUse = fresh;
+
+        if (requestedQuality != qualityInUse)
+        {
+            // The dry side now plays from its other delay; it crossfades there from the old one.
+            previousDryDelay = dryDelay;
+            qualityInUse = requestedQuality;
+            applyQuality();
+            dryCrossfadeRemaining = dryCrossfadeLength;
+        }
     }
     else if (! transition.pending)
     {
@@ -197,6 +288,94 @@ void MorselloEngine::adopt (const EngineSettings& fresh) noexcept
 
     // The output gain is never held back by a transition.
     settingsInUse[ParameterIndex::output] = fresh[ParameterIndex::output];
+}
+
+// Keeps the input's recent past, and in "high" (or while the dry side crossfades after a change
+// of quality) replaces the dry copy with the input as late as the processed signal will arrive.
+// In "standard" at rest the dry copy stays the block's input itself.
+void MorselloEngine::delayDry (juce::AudioBuffer<float>& block) noexcept
+{
+    const auto numChannels = std::min (block.getNumChannels(), dryHistory.getNumChannels());
+    const auto numSamples = block.getNumSamples();
+    ChunkValues earlier {};
+
+    for (int start = 0; start < numSamples; start += kChunkLength)
+    {
+        const auto n = std::min (kChunkLength, numSamples - start);
+        const auto remaining = dryCrossfadeRemaining;
+        const auto rewrite = dryDelay != 0 || remaining > 0;
+
+        for (int channel = 0; channel < numChannels; ++channel)
+        {
+            dryHistory.write (channel, block.getReadPointer (channel, start), n);
+
+            if (! rewrite)
+                continue;
+
+            auto* const dry = dryBuffer.getWritePointer (channel, start);
+            dryHistory.read (channel, dry, n, dryDelay);
+
+            if (remaining <= 0)
+                continue;
+
+            // From the old delay's signal to the new one's, linearly.
+            dryHistory.read (channel, earlier.data(), n, previousDryDelay);
+
+            for (int i = 0; i < n; ++i)
+            {
+                const auto share = (float) std::max (0, remaining - i) / (float) dryCrossfadeLength;
+                dry[i] = dry[i] + share * (earlier[(size_t) i] - dry[i]);
+            }
+        }
+
+        dryCrossfadeRemaining = std::max (0, remaining - n);
+    }
+}
+
+// "high": delays each channel's processed signal by what its oversampled layers did not, so
+// that it reaches the toast a fixed time after its input whatever the kinds.
+void MorselloEngine::alignLayers (juce::AudioBuffer<float>& block) noexcept
+{
+    const auto& s = settingsInUse;
+    const auto breadKind = juce::roundToInt (s[ParameterIndex::breadType]);
+    const auto fillingKind = (EffectKind) juce::roundToInt (s[ParameterIndex::fillingType]);
+    const auto layerLatency = breadLayerLatency (layers.bread1, layers.bread1Slot, breadKind)
+                              + EffectEngine::latencyOf (layers.filling, fillingKind)
+                              + breadLayerLatency (layers.bread2, layers.bread2Slot, breadKind);
+    const auto numChannels = std::min (block.getNumChannels(), padding.getNumChannels());
+    const auto numSamples = block.getNumSamples();
+
+    for (int channel = 0; channel < numChannels; ++channel)
+    {
+        // The layers run channels 0 and 1 only; the others pass them undelayed.
+        const auto delay = highLatency - toastStage.getLatency() - (channel < 2 ? layerLatency : 0);
+
+        for (int start = 0; start < numSamples; start += kChunkLength)
+            padding.process (channel, block.getWritePointer (channel, start), std::min (kChunkLength, numSamples - start), delay);
+    }
+}
+
+// "high": tanh (D s) / D at the toast's top rate, in place of the standard toast's samples; each
+// top-rate sample takes D of the base sample it is made in, both to multiply and to divide, so
+// the curve stays the standard one while the drive ramps.
+void MorselloEngine::toastHighQuality (int channel, float* samples, const float* drive, int n) noexcept
+{
+    std::array<float, kChunkLength * Oversampler::kMaxFactor> fast;
+    auto& oversampler = toastStage.oversampler;
+    const auto factor = oversampler.getFactor();
+    const auto count = n * factor;
+
+    oversampler.up (channel, samples, n, fast.data());
+
+    for (int i = 0; i < count; ++i)
+        fast[(size_t) i] = drive[i / factor] * fast[(size_t) i];
+
+    VectorMath::tanhInPlace (fast.data(), count);
+
+    for (int i = 0; i < count; ++i)
+        fast[(size_t) i] = fast[(size_t) i] / drive[i / factor];
+
+    oversampler.down (channel, fast.data(), n, samples);
 }
 
 void MorselloEngine::runLayers (juce::AudioBuffer<float>& block) noexcept
@@ -240,6 +419,8 @@ bool MorselloEngine::finish (juce::AudioBuffer<float>& block) noexcept
     // operations in the same order as one sample-by-sample loop would give it.
     // The block is taken in chunks of the layers' length, whose per-sample values live on the stack.
     ChunkValues bite, drive, gain, peak, limiter;
+    const auto high = qualityInUse == Quality::high;
+    const auto toastChannels = high ? std::min (numChannels, toastStage.oversampler.getNumChannels()) : 0;
 
     for (int start = 0; start < numSamples; start += kChunkLength)
     {
@@ -277,16 +458,25 @@ bool MorselloEngine::finish (juce::AudioBuffer<float>& block) noexcept
             auto* const samples = channels[channel] + start;
             // A channel without a dry copy (more channels than prepared) mixes against silence.
             const auto* const drySamples = channel < dryChannels ? dry[channel] + start : kSilence.data();
+            // "high" hands the mix the toast already divided by its drive.
+            const auto& divisor = channel < toastChannels ? kOnes : drive;
 
-            for (int i = 0; i < n; ++i)
-                samples[i] = drive[(size_t) i] * samples[i];
+            if (channel < toastChannels)
+            {
+                toastHighQuality (channel, samples, drive.data(), n);
+            }
+            else
+            {
+                for (int i = 0; i < n; ++i)
+                    samples[i] = drive[(size_t) i] * samples[i];
 
-            VectorMath::tanhInPlace (samples, n);
+                VectorMath::tanhInPlace (samples, n);
+            }
 
             for (int i = 0; i < n; ++i)
             {
                 const auto s = (size_t) i;
-                const auto mixed = (1.0f - bite[s]) * drySamples[i] + (samples[i] / drive[s]) * bite[s];
+                const auto mixed = (1.0f - bite[s]) * drySamples[i] + (samples[i] / divisor[s]) * bite[s];
                 // |mixed| <= the largest float is false for infinities and NaN alike.
                 const auto finite = std::abs (mixed) <= std::numeric_limits<float>::max();
                 const auto result = finite ? mixed * gain[s] : 0.0f;

@@ -4,6 +4,7 @@
 #include "dsp/EffectEngine.h"
 #include "dsp/EngineSettings.h"
 #include "dsp/EngineStages.h"
+#include "dsp/HighQuality.h"
 
 #include <juce_audio_basics/juce_audio_basics.h>
 
@@ -30,6 +31,27 @@ public:
     // Processes the block in place. A block longer than prepared runs in consecutive pieces,
     // each a block of its own. Before the first prepare (and for an empty block) nothing changes.
     void process (juce::AudioBuffer<float>& buffer, const EngineSettings& settings) noexcept;
+
+    // The quality the next blocks are to run in. A change is taken as a jump in the settings
+    // is: the processed signal fades out through the dry one, the layers are cleared, the new
+    // quality is taken and fades in, while the dry signal crossfades to its new delay. Before
+    // the first block after prepare() or reset() it is taken at once. Audio thread (or while no
+    // block runs); allocates nothing.
+    void setQuality (Quality quality) noexcept { requestedQuality = quality; }
+    Quality getQualityInUse() const noexcept { return qualityInUse; }
+
+    // The delay of the output behind the input in the quality in use, in samples: 0 in
+    // "standard", latencyOf (Quality::high) in "high".
+    int getLatency() const noexcept { return qualityInUse == Quality::high ? highLatency : 0; }
+
+    // The delay a quality gives, whatever the rate (the oversamplers' filters scale with it).
+    // The first call designs the filters to find it (it allocates): message thread.
+    static int latencyOf (Quality quality);
+
+    // The bytes that prepare() allocated for "high" (oversamplers, their delayed dry sides, the
+    // padding and the input's past). They are held in either quality, so that a change of
+    // quality allocates nothing.
+    std::size_t getHighQualityBytes() const noexcept;
 
     // The peak meters, which the audio thread raises and a display takes.
     LevelMeters& getMeters() noexcept { return meters; }
@@ -65,6 +87,10 @@ private:
     void runLayers (juce::AudioBuffer<float>& block) noexcept;
     bool finish (juce::AudioBuffer<float>& block) noexcept;
     void recoverLayers() noexcept;
+    void applyQuality() noexcept;
+    void delayDry (juce::AudioBuffer<float>& block) noexcept;
+    void alignLayers (juce::AudioBuffer<float>& block) noexcept;
+    void toastHighQuality (int channel, float* samples, const float* drive, int n) noexcept;
 
     double sampleRate = 44100.0;
     Layers layers;
@@ -76,5 +102,17 @@ private:
     OutputLimiter outputLimiter;
     LevelMeters meters;
     int guardFirings = 0;
+
+    // The quality: asked for, and in use (changed at a jump's clearing point).
+    Quality requestedQuality = Quality::standard, qualityInUse = Quality::standard;
+    // "high": the toast's oversampler, each channel's padding up to the fixed latency, and the
+    // input's recent past, from which the dry side of the bite is read as late as the processed
+    // side arrives (kept in both qualities, so that a change can crossfade the dry side from
+    // one delay to the other).
+    OversampledStage toastStage;
+    LatencyDelay padding, dryHistory;
+    int highLatency = 0;
+    int dryDelay = 0, previousDryDelay = 0;   // samples
+    int dryCrossfadeLength = 1, dryCrossfadeRemaining = 0;
 };
 } // namespace morsello

@@ -2,6 +2,7 @@
 
 #include "dsp/ChunkFrames.h"
 #include "dsp/EffectKinds.h"
+#include "dsp/HighQuality.h"
 #include "dsp/LayerCommon.h"
 #include "dsp/VectorMath.h"
 
@@ -259,6 +260,158 @@ struct Orbit
     }
 };
 
+//==============================================================================
+// The tonal kinds in "high": the nonlinearity at the top rate of the kind's oversampler, the
+// layer's mix against its input delayed by the oversampler's latency. The oscillator phase and
+// the resonator position advance exactly as in "standard", so a kind after this one finds them
+// where it would.
+
+using FastValues = std::array<float, kChunkLength * Oversampler::kMaxFactor>;
+
+// The oscillator phase of each of the chunk's n samples, and the phase and resonator position
+// moved on past them.
+void advanceTonalChunk (const TonalFrame& frame, TonalState& state, int n, ChunkSines& phases) noexcept
+{
+    const auto length = (uint64_t) state.resonatorLines[0].getLength();
+
+    for (int i = 0; i < n; ++i)
+    {
+        phases[(size_t) i] = state.phase;
+        state.phase = wrapPhase (state.phase + frame.phaseIncrement);
+
+        if (++state.resonatorIndex == length)
+            state.resonatorIndex = 0;
+    }
+}
+
+// The product of the input and the shaped carrier at twice the rate, where the carrier's
+// harmonics times the input's band all lie below the top rate's Nyquist frequency, so the way
+// down removes every product above the band instead of folding it back.
+void runHighQualityRingMod (const TonalFrame& frame, TonalState& state, float shape) noexcept
+{
+    auto& stage = state.highRingMod;
+    auto& oversampler = stage.oversampler;
+    const auto factor = oversampler.getFactor();
+    const auto fastIncrement = frame.phaseIncrement / factor;
+
+    ChunkSines phases {};
+    FastValues fast, sine, shaped;
+    std::array<double, kChunkLength * Oversampler::kMaxFactor> angles;
+    ChunkValues wet {}, dry {};
+
+    for (int start = 0; start < frame.numSamples; start += kChunkLength)
+    {
+        const auto n = std::min (kChunkLength, frame.numSamples - start);
+        const auto count = n * factor;
+        advanceTonalChunk (frame, state, n, phases);
+
+        for (int channel = 0; channel < frame.numChannels; ++channel)
+        {
+            auto* const samples = frame.channels[channel] + start;
+            const auto offset = frame.channelOffset[(size_t) channel];
+
+            for (int i = 0; i < n; ++i)
+                for (int j = 0; j < factor; ++j)
+                    angles[(size_t) (i * factor + j)] = twoPi * (phases[(size_t) i] + j * fastIncrement + offset);
+
+            VectorMath::sinInPlace (angles.data(), count);
+
+            for (size_t i = 0; i < (size_t) count; ++i)
+            {
+                sine[i] = (float) angles[i];
+                shaped[i] = 5.0f * sine[i];
+            }
+
+            VectorMath::tanhInPlace (shaped.data(), count);
+            oversampler.up (channel, samples, n, fast.data());
+
+            for (size_t i = 0; i < (size_t) count; ++i)
+            {
+                const auto carrier = sine[i] + shape * (shaped[i] - sine[i]);
+                fast[i] = carrier * fast[i];
+            }
+
+            oversampler.down (channel, fast.data(), n, wet.data());
+            oversampler.delayDry (channel, samples, n, dry.data());
+
+            for (size_t i = 0; i < (size_t) n; ++i)
+                samples[i] = mixLayer (dry[i], wet[i], frame.amount);
+        }
+    }
+}
+
+// The fold at eight times the rate, each top-rate sample the fold's average over the straight
+// line from the argument before (its antiderivative's difference quotient), which takes the
+// corners' harmonics down by a further order; then the tone's one-pole at the layer's rate.
+void runHighQualityWavefold (const TonalFrame& frame, TonalState& state, float drive, float bias, float coefficient) noexcept
+{
+    auto& stage = state.highWavefold;
+    auto& oversampler = stage.oversampler;
+    const auto factor = oversampler.getFactor();
+    const auto biasFold = trianglefold::fold ((double) bias);
+
+    ChunkSines phases {};
+    FastValues fast;
+    ChunkValues folded {}, dry {};
+    std::array<double, kChunkLength * Oversampler::kMaxFactor + 1> arguments, antiderivatives;
+
+    for (int start = 0; start < frame.numSamples; start += kChunkLength)
+    {
+        const auto n = std::min (kChunkLength, frame.numSamples - start);
+        const auto count = n * factor;
+        advanceTonalChunk (frame, state, n, phases);
+
+        for (int channel = 0; channel < frame.numChannels; ++channel)
+        {
+            auto* const samples = frame.channels[channel] + start;
+            oversampler.up (channel, samples, n, fast.data());
+
+            // The arguments (after the last chunk's last one) and their antiderivatives first,
+            // then the difference quotients: both loops free of any chain from sample to sample,
+            // so the compiler can take them two values at a time.
+            arguments[0] = state.foldArgumentKnown ? state.lastFoldArgument[(size_t) channel]
+                                                   : (double) (drive * fast[0] + bias);
+
+            for (size_t i = 0; i < (size_t) count; ++i)
+                arguments[i + 1] = (double) (drive * fast[i] + bias);
+
+            std::copy (arguments.begin(), arguments.begin() + count + 1, antiderivatives.begin());
+            VectorMath::foldAntiderivativeInPlace (antiderivatives.data(), count + 1);
+
+            for (size_t i = 0; i < (size_t) count; ++i)
+            {
+                const auto step = arguments[i + 1] - arguments[i];
+
+                // Close steps come in silence and at the turns of a slow input: rarely enough
+                // that the branch is predicted, and the fold is made only for them.
+                const auto average = std::abs (step) < trianglefold::kSmallestStep
+                                         ? trianglefold::fold (0.5 * (arguments[i] + arguments[i + 1]))
+                                         : (antiderivatives[i + 1] - antiderivatives[i]) / step;
+                fast[i] = (float) ((average - biasFold) * (1.0 / pi));
+            }
+
+            const auto previous = arguments[(size_t) count];
+            state.lastFoldArgument[(size_t) channel] = previous;
+            oversampler.down (channel, fast.data(), n, folded.data());
+            oversampler.delayDry (channel, samples, n, dry.data());
+
+            auto& tone = state.toneState[(size_t) channel];
+
+            for (size_t i = 0; i < (size_t) n; ++i)
+            {
+                tone += coefficient * (folded[i] - tone);
+                samples[i] = mixLayer (dry[i], tone, frame.amount);
+            }
+        }
+
+        state.foldArgumentKnown = true;
+    }
+
+    for (auto& memory : state.toneState)
+        if (std::abs (memory) < 1.0e-30f)
+            memory = 0.0f;
+}
+
 // Enters the slot's tonal state for the kind (see TonalState::enter) and gives the block's
 // frame at the oscillator's frequency, or nothing when there is nothing to run.
 std::optional<TonalFrame> tonalFrameFor (juce::AudioBuffer<float>& block, EffectSlot& slot, EffectKind kind,
@@ -287,6 +440,12 @@ void effectkinds::runRingMod (juce::AudioBuffer<float>& block, EffectSlot& slot,
 {
     if (const auto frame = tonalFrameFor (block, slot, EffectKind::ringMod, knobs))
     {
+        if (slot.highQuality)
+        {
+            runHighQualityRingMod (*frame, slot.tonal, knobs.k2);
+            return;
+        }
+
         RingMod ringMod { knobs.k2 };
         runTonalFrame<true> (*frame, slot.tonal, ringMod);
     }
@@ -300,12 +459,17 @@ void effectkinds::runWavefold (juce::AudioBuffer<float>& block, EffectSlot& slot
         return;
 
     auto& state = slot.tonal;
+    const auto drive = 1.0f + 15.0f * knobs.k1;
     const auto bias = 1.5f * (knobs.k2 - 0.5f);
-    Wavefold wavefold { state.toneState,
-                        1.0f + 15.0f * knobs.k1,
-                        bias,
-                        Wavefold::foldOf (bias),
-                        (float) (1.0 - std::exp (-1130.9733552923256 * std::pow (80.0, (double) knobs.k3) / slot.sampleRate)) };
+    const auto coefficient = (float) (1.0 - std::exp (-1130.9733552923256 * std::pow (80.0, (double) knobs.k3) / slot.sampleRate));
+
+    if (slot.highQuality)
+    {
+        runHighQualityWavefold (*frame, state, drive, bias, coefficient);
+        return;
+    }
+
+    Wavefold wavefold { state.toneState, drive, bias, Wavefold::foldOf (bias), coefficient };
     runTonalFrame<false> (*frame, state, wavefold);
 
     // In silence the one-pole memory decays until its step towards zero is too small for a

@@ -1,5 +1,7 @@
 #include "dsp/VectorMath.h"
 
+#include "dsp/TriangleFold.h"
+
 #include <xsimd/config/xsimd_cpuid.hpp>
 
 #include <cmath>
@@ -22,6 +24,20 @@ namespace
     float scalarAsin (float x) { return std::asin (x); }
     float scalarSqrt (float x) { return std::sqrt (x); }
     double scalarSinDouble (double x) { return std::sin (x); }
+    double scalarFoldAntiderivative (double x) { return trianglefold::antiderivative (x); }
+
+    void scalarFirAdd (const float* input, const float* taps, int numTaps, float* output, int count) noexcept
+    {
+        for (int m = 0; m < count; ++m)
+        {
+            auto a = output[m];
+
+            for (int k = 0; k < numTaps; ++k)
+                a = a + taps[k] * input[m + k];
+
+            output[m] = a;
+        }
+    }
 
     // Asks the processor once which instruction sets it has (cpuid, and the operating system's
     // support for the wider registers).
@@ -46,7 +62,8 @@ const Functions& Kernels::scalar() noexcept
 {
     static constexpr Functions functions { scalarInPlace<float, scalarTanh>, scalarInPlace<float, scalarSin>,
                                            scalarInPlace<float, scalarAsin>, scalarInPlace<float, scalarSqrt>,
-                                           scalarInPlace<double, scalarSinDouble>, "scalar" };
+                                           scalarInPlace<double, scalarSinDouble>, scalarFirAdd,
+                                           scalarInPlace<double, scalarFoldAntiderivative>, "scalar" };
     return functions;
 }
 
@@ -55,6 +72,16 @@ void sinInPlace (float* values, int count) noexcept { current->sinFloat (values,
 void asinInPlace (float* values, int count) noexcept { current->asinFloat (values, count); }
 void sqrtInPlace (float* values, int count) noexcept { current->sqrtFloat (values, count); }
 void sinInPlace (double* values, int count) noexcept { current->sinDouble (values, count); }
+
+void firAdd (const float* input, const float* taps, int numTaps, float* output, int count) noexcept
+{
+    current->firAdd (input, taps, numTaps, output, count);
+}
+
+void foldAntiderivativeInPlace (double* values, int count) noexcept
+{
+    current->foldAntiderivativeDouble (values, count);
+}
 
 const char* instructionSet() noexcept
 {

@@ -19,6 +19,14 @@ void asinInPlace (float* values, int count) noexcept;
 void sqrtInPlace (float* values, int count) noexcept;
 void sinInPlace (double* values, int count) noexcept;
 
+// A filter's correlation added to what `output` holds: output[m] += sum over k < numTaps of
+// taps[k] * input[m + k], for m in [0, count). The input must hold count + numTaps - 1 values.
+// Sums run in the taps' order on every instruction set, so all give the same bits.
+void firAdd (const float* input, const float* taps, int numTaps, float* output, int count) noexcept;
+
+// The high quality wavefold's antiderivative of the triangle asin (sin (u)), in place.
+void foldAntiderivativeInPlace (double* values, int count) noexcept;
+
 // The instruction set the kernels use: "avx512", "avx2", "sse2", or "scalar" when the scalar
 // path is selected.
 const char* instructionSet() noexcept;
@@ -35,6 +43,8 @@ struct Functions
     void (*asinFloat) (float*, int) noexcept;
     void (*sqrtFloat) (float*, int) noexcept;
     void (*sinDouble) (double*, int) noexcept;
+    void (*firAdd) (const float*, const float*, int, float*, int) noexcept;
+    void (*foldAntiderivativeDouble) (double*, int) noexcept;
     const char* name;
 };
 

@@ -83,9 +83,77 @@ struct For
                             { return xsimd::sin (x); });
     }
 
+    // output[m] += taps[0] * input[m] + ... + taps[numTaps - 1] * input[m + numTaps - 1], each
+    // sum taken in the taps' order from output[m], so every width gives the same bits. Four
+    // batches of outputs at a time keep four independent additions in flight.
+    static void firAdd (const float* input, const float* taps, int numTaps, float* output, int count) noexcept
+    {
+        using Batch = xsimd::batch<float, Arch>;
+        constexpr int width = (int) Batch::size;
+        int m = 0;
+
+        for (; m + 4 * width <= count; m += 4 * width)
+        {
+            auto a0 = Batch::load_unaligned (output + m);
+            auto a1 = Batch::load_unaligned (output + m + width);
+            auto a2 = Batch::load_unaligned (output + m + 2 * width);
+            auto a3 = Batch::load_unaligned (output + m + 3 * width);
+            const auto* x = input + m;
+
+            for (int k = 0; k < numTaps; ++k)
+            {
+                const Batch tap (taps[k]);
+                a0 = a0 + tap * Batch::load_unaligned (x + k);
+                a1 = a1 + tap * Batch::load_unaligned (x + k + width);
+                a2 = a2 + tap * Batch::load_unaligned (x + k + 2 * width);
+                a3 = a3 + tap * Batch::load_unaligned (x + k + 3 * width);
+            }
+
+            a0.store_unaligned (output + m);
+            a1.store_unaligned (output + m + width);
+            a2.store_unaligned (output + m + 2 * width);
+            a3.store_unaligned (output + m + 3 * width);
+        }
+
+        for (; m + width <= count; m += width)
+        {
+            auto a = Batch::load_unaligned (output + m);
+
+            for (int k = 0; k < numTaps; ++k)
+                a = a + Batch (taps[k]) * Batch::load_unaligned (input + m + k);
+
+            a.store_unaligned (output + m);
+        }
+
+        for (; m < count; ++m)
+        {
+            auto a = output[m];
+
+            for (int k = 0; k < numTaps; ++k)
+                a = a + taps[k] * input[m + k];
+
+            output[m] = a;
+        }
+    }
+
+    // The triangle fold's periodic antiderivative (trianglefold::antiderivative in
+    // TriangleFold.h, the same operations in the same order).
+    static void foldAntiderivativeDouble (double* values, int count) noexcept
+    {
+        applyInPlace<Arch> (values, count, [] (auto u)
+                            {
+                                using Batch = decltype (u);
+                                constexpr double pi = 3.14159265358979323846;
+                                const auto t = u + Batch (0.5 * pi);
+                                const auto r = t - Batch (2.0 * pi) * xsimd::floor (t * Batch (0.5 / pi));
+                                const auto q = xsimd::min (r, Batch (2.0 * pi) - r);
+                                return xsimd::copysign (Batch (0.5) * q * (Batch (pi) - q), r - Batch (pi));
+                            });
+    }
+
     static constexpr Functions functions (const char* name) noexcept
     {
-        return { tanhFloat, sinFloat, asinFloat, sqrtFloat, sinDouble, name };
+        return { tanhFloat, sinFloat, asinFloat, sqrtFloat, sinDouble, firAdd, foldAntiderivativeDouble, name };
     }
 };
 } // namespace VectorMath::Kernels

@@ -3,6 +3,7 @@
 #include "dsp/EngineSettings.h"
 #include "editor/AccessibleControls.h"
 #include "editor/MeterDisplay.h"
+#include "editor/QualityMenu.h"
 #include "look/MorselloLookAndFeel.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
@@ -108,6 +109,7 @@ private:
     // look and feel they draw with.
     MorselloAudioProcessor& processor;
     juce::AudioParameterChoice& breadModeParameter; // read on every tick
+    QualityMenu qualityMenu { *this, processor };   // a right click on the background
     MorselloLookAndFeel editorLookAndFeel;
     juce::Image backgroundImage, logoImage;
 

@@ -11,6 +11,7 @@ namespace morsello
 {
 const juce::Identifier MorselloAudioProcessor::stateType { "MORSELLO_STATE" };
 const juce::Identifier MorselloAudioProcessor::programProperty { "program" };
+const juce::Identifier MorselloAudioProcessor::qualityProperty { "quality" };
 
 namespace
 {
@@ -47,6 +48,7 @@ void MorselloAudioProcessor::prepareToPlay (double newSampleRate, int maximumBlo
     // first call after the restore has returned and before the first block (see below).
     announceRestoredValues();
 
+    engine.setQuality (quality.load());
     engine.prepare (newSampleRate, maximumBlockSize, getTotalNumOutputChannels(), readSettings());
 }
 
@@ -55,6 +57,7 @@ void MorselloAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juc
     for (auto channel = getTotalNumInputChannels(); channel < std::min (buffer.getNumChannels(), getTotalNumOutputChannels()); ++channel)
         buffer.clear (channel, 0, buffer.getNumSamples());
 
+    engine.setQuality (quality.load());
     engine.process (buffer, readSettings());
 }
 
@@ -140,6 +143,12 @@ void MorselloAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
         // back this chunk and then selecting the program they remember; an instance that knows
         // it is already on that program does not apply the recipe over the restored values.
         xml->setAttribute (programProperty, currentProgram.load());
+
+        // Only "high" is written, so a "standard" chunk stays exactly what earlier versions
+        // wrote (and read back as "standard" by its absence).
+        if (quality.load() == Quality::high)
+            xml->setAttribute (qualityProperty, "high");
+
         copyXmlToBinary (*xml, destData);
     }
 }
@@ -160,7 +169,9 @@ void MorselloAudioProcessor::setStateInformation (const void* data, int sizeInBy
     // Chunks written before the program was saved have no such attribute; they leave the
     // current program as it is, as they always did.
     const auto savedProgram = programFromText (restored[programProperty].toString());
+    const auto savedQuality = restored[qualityProperty].toString() == "high" ? Quality::high : Quality::standard;
     replaceParameterState (restored);
+    setQuality (savedQuality);
 
     if (savedProgram >= 0 && savedProgram != currentProgram)
     {
@@ -169,6 +180,12 @@ void MorselloAudioProcessor::setStateInformation (const void* data, int sizeInBy
     }
 
     restoredValuesToAnnounce = true;
+}
+
+void MorselloAudioProcessor::setQuality (Quality newQuality)
+{
+    quality = newQuality;
+    setLatencySamples (MorselloEngine::latencyOf (newQuality));
 }
 
 void MorselloAudioProcessor::announceRestoredValues()
@@ -231,6 +248,7 @@ void MorselloAudioProcessor::replaceParameterState (juce::ValueTree newState)
     // The program is read from a host chunk before this point and written afresh into every
     // chunk, so the live tree never holds it: a recipe file saved from the tree stays free of it.
     newState.removeProperty (programProperty, nullptr);
+    newState.removeProperty (qualityProperty, nullptr);
 
     apvts.replaceState (newState);
 }

@@ -66,6 +66,17 @@ public:
     // The root attribute of a host chunk that holds the current program's index.
     static const juce::Identifier programProperty;
 
+    // The root attribute of a host chunk that holds the quality, "high" when it is; a chunk
+    // without it (or with any other value) is "standard".
+    static const juce::Identifier qualityProperty;
+
+    // The instance's quality (not a parameter: no recipe, file or the dice touch it; the host
+    // chunk keeps it). Setting it tells the host the latency it brings; the engine takes it
+    // with the next blocks, through a fade like a change of kind. Message thread (or a host's
+    // state-restoring thread).
+    void setQuality (Quality newQuality);
+    Quality getQuality() const noexcept { return quality.load(); }
+
     // The parameters, as the editor's attachments and the recipe files use them.
     juce::AudioProcessorValueTreeState& getParameterTree() noexcept { return apvts; }
     const juce::AudioProcessorValueTreeState& getParameterTree() const noexcept { return apvts; }
@@ -102,6 +113,8 @@ private:
     // from threads of their own; read by host saves on any thread.
     std::atomic<int> currentProgram { 0 };
     std::atomic<bool> restoredValuesToAnnounce { false };
+    // Set on the message thread, read by the audio thread once per block.
+    std::atomic<Quality> quality { Quality::standard };
 
     // Raw-value pointers cached once, so the audio thread does no look-up by name.
     std::array<std::atomic<float>*, kNumParameters> rawParameters {};

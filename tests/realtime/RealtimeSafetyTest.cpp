@@ -194,20 +194,30 @@ TEST (RealtimeSafety, ProcessBlockNeitherAllocatesNorLocksForAnyKind)
         }
     };
 
-    for (int breadType = 0; breadType < kBreadTypeNames.size(); ++breadType)
+    // Every kind in both qualities; the change of quality at each pass is a transition too.
+    for (const auto quality : { Quality::standard, Quality::high })
     {
-        for (int fillingType = 0; fillingType < kFillingTypeNames.size(); ++fillingType)
-        {
-            // Each change starts a transition: fade out, reset, fade back in.
-            processor.setParameterValue ("breadType", (float) breadType);
-            processor.setParameterValue ("fillingType", (float) fillingType);
-            processor.setParameterValue ("breadMode", (float) ((breadType + fillingType) % 3));
-            processor.setParameterValue ("output", (float) (fillingType - 6));
-            runBlocks (3);
+        processor.setQuality (quality);
 
-            ASSERT_EQ (allocations.load(), 0) << kBreadTypeNames[breadType] << " around " << kFillingTypeNames[fillingType];
-            ASSERT_EQ (locks.load(), 0) << kBreadTypeNames[breadType] << " around " << kFillingTypeNames[fillingType];
+        for (int breadType = 0; breadType < kBreadTypeNames.size(); ++breadType)
+        {
+            for (int fillingType = 0; fillingType < kFillingTypeNames.size(); ++fillingType)
+            {
+                // Each change starts a transition: fade out, reset, fade back in.
+                processor.setParameterValue ("breadType", (float) breadType);
+                processor.setParameterValue ("fillingType", (float) fillingType);
+                processor.setParameterValue ("breadMode", (float) ((breadType + fillingType) % 3));
+                processor.setParameterValue ("output", (float) (fillingType - 6));
+                runBlocks (3);
+
+                const auto where = kBreadTypeNames[breadType] + " around " + kFillingTypeNames[fillingType]
+                                   + (quality == Quality::high ? " (high)" : " (standard)");
+                ASSERT_EQ (allocations.load(), 0) << where;
+                ASSERT_EQ (locks.load(), 0) << where;
+            }
         }
+
+        ASSERT_EQ (processor.getEngine().getQualityInUse(), quality);
     }
 }
 

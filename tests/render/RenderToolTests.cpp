@@ -382,6 +382,7 @@ TEST_F (RenderToolTest, EveryBadInputFailsWithOneLineAndNoOutput)
         { { "--change", "0.1:crust=1", in, "-o", out }, 2, "unknown parameter 'crust'" },
         { { "--change", "60:toast=1", in, "-o", out }, 2, "falls after the end of the render" },
         { { "--block-size", "0", in, "-o", out }, 2, "--block-size: must be" },
+        { { "--quality", "best", in, "-o", out }, 2, "--quality: must be standard or high, not 'best'" },
         { { in, "-o", out, "--recipe" }, 2, "--recipe: 1 required" },
         { { "--bogus", in, "-o", out }, 2, "unknown option --bogus" },
         { { in }, 2, "no output given" },
@@ -404,6 +405,40 @@ TEST_F (RenderToolTest, EveryBadInputFailsWithOneLineAndNoOutput)
     }
 
     EXPECT_EQ (readWav (file ("in.wav")).samples.getNumSamples(), 9600) << "the input is untouched";
+}
+
+// In "high" the renderer compensates the latency: its output is what the processor (in "high",
+// fed the same blocks) puts out that many samples later, bit for bit, and as long as in
+// "standard".
+TEST_F (RenderToolTest, HighQualityRenderLinesUpWithItsInput)
+{
+    constexpr double rate = 48000.0;
+    const auto input = testSignal (2, rate, 0.5);
+    writeWav (file ("in.wav"), input, rate);
+
+    const auto run = runTool ({ "--recipe", "5", "--quality", "high", "--float", file ("in.wav").getFullPathName(), "-o", file ("out.wav").getFullPathName() });
+    ASSERT_EQ (run.exitCode, 0) << run.output;
+    const auto rendered = readWav (file ("out.wav")).samples;
+
+    auto processor = std::make_unique<MorselloAudioProcessor>();
+    processor->applyFactoryRecipe (5);
+    processor->setQuality (Quality::high);
+    const auto latency = processor->getLatencySamples();
+    ASSERT_GT (latency, 0);
+    const auto late = processorRender (*processor, input, rate, 512);
+
+    ASSERT_EQ (rendered.getNumSamples(), late.getNumSamples());
+    const auto compared = late.getNumSamples() - latency;
+    juce::AudioBuffer<float> shifted (2, compared), head (2, compared);
+
+    for (int channel = 0; channel < 2; ++channel)
+    {
+        shifted.copyFrom (channel, 0, late, channel, latency, compared);
+        head.copyFrom (channel, 0, rendered, channel, 0, compared);
+    }
+
+    EXPECT_EQ (firstDifference (head, shifted), -1);
+    EXPECT_GT (head.getMagnitude (0, 1000), 0.0f);
 }
 
 TEST_F (RenderToolTest, AnExistingOutputIsReplacedOnlyByACompleteRender)

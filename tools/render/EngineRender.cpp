@@ -24,32 +24,49 @@ bool renderThroughEngine (double sampleRate, int numChannels, juce::int64 total,
 {
     // The engine holds its delay lines inline; it is too large for a thread's stack.
     auto engine = std::make_unique<MorselloEngine>();
+    engine->setQuality (plan.quality);
     engine->prepare (sampleRate, plan.blockSize, numChannels, plan.settings);
 
+    const auto latency = (juce::int64) MorselloEngine::latencyOf (plan.quality);
+    const auto processed = total + latency;
     juce::AudioBuffer<float> buffer (numChannels, plan.blockSize);
     auto settings = plan.settings;
     size_t nextChange = 0;
 
-    for (juce::int64 start = 0; start < total;)
+    for (juce::int64 start = 0; start < processed;)
     {
         while (nextChange < plan.changes.size() && changeSample (plan.changes[nextChange].seconds, sampleRate) <= start)
             settings = plan.changes[nextChange++].settings;
 
-        auto end = std::min (start + plan.blockSize, total);
+        auto end = std::min (start + plan.blockSize, processed);
 
         if (nextChange < plan.changes.size())
             end = std::min (end, changeSample (plan.changes[nextChange].seconds, sampleRate));
 
         juce::AudioBuffer<float> block (buffer.getArrayOfWritePointers(), numChannels, (int) (end - start));
         block.clear();
-        fill (block, start);
+
+        // The input ends at `total`; the latency's extra samples run on silence.
+        if (start < total)
+        {
+            juce::AudioBuffer<float> input (buffer.getArrayOfWritePointers(), numChannels, (int) (std::min (end, total) - start));
+            fill (input, start);
+        }
+
         engine->process (block, settings);
 
-        if (! take (block))
-            return false;
+        // Output sample n answers input sample n - latency: the first `latency` are dropped.
+        if (end > latency)
+        {
+            const auto first = std::max (start, latency);
+            juce::AudioBuffer<float> answer (buffer.getArrayOfWritePointers(), numChannels, (int) (first - start), (int) (end - first));
 
-        if (progress != nullptr)
-            *progress += end - start;
+            if (! take (answer))
+                return false;
+
+            if (progress != nullptr)
+                *progress += end - first;
+        }
 
         start = end;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dsp/EngineSettings.h"
+#include "dsp/HighQuality.h"
 
 #include <juce_audio_basics/juce_audio_basics.h>
 
@@ -27,6 +28,7 @@ struct RenderPlan
     std::vector<TimedChange> changes; // in time order; each holds every setting from then on
     int blockSize = 512;
     double tailSeconds = 4.0; // silence appended after the input, for the effect to ring out
+    Quality quality = Quality::standard;
 };
 
 // The first sample at which a change made at `seconds` applies.
@@ -40,6 +42,9 @@ juce::int64 renderLength (juce::int64 inputLength, double sampleRate, const Rend
 // and returns false to stop. Blocks are plan.blockSize long, except that a block ends early
 // where a change falls, so that the change applies from its own sample, as a host that splits
 // its blocks at parameter changes would do. `progress`, when given, counts the samples done.
+// A quality with latency is compensated: the engine runs that many samples longer (on silence)
+// and its first output samples are dropped, so that sample n of what `take` receives answers
+// input sample n, as a host's delay compensation would line it up.
 bool renderThroughEngine (double sampleRate, int numChannels, juce::int64 total, const RenderPlan& plan,
                           const std::function<void (juce::AudioBuffer<float>&, juce::int64)>& fill,
                           const std::function<bool (const juce::AudioBuffer<float>&)>& take,

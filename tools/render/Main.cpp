@@ -261,7 +261,7 @@ CLI::Validator numberFrom (Number& number, double lowest, double highest, const 
 Options parseCommandLine (int argc, char** argv, SettingsHolder& holder)
 {
     Options options;
-    std::string output, recipe, recipeFile, demoFolder, blockSizeText, demoSecondsText;
+    std::string output, recipe, recipeFile, demoFolder, blockSizeText, demoSecondsText, qualityText = "standard";
     std::vector<std::string> inputs, sets, changes;
     auto noTail = false, asFloat = false;
 
@@ -310,6 +310,14 @@ Options parseCommandLine (int argc, char** argv, SettingsHolder& holder)
                                        "it, for echoes and reverbs to ring out")
         ->group (renderingGroup);
     app.add_flag ("--float", asFloat, "write 32-bit float samples (default: 24-bit PCM)")->group (renderingGroup);
+    app.add_option ("--quality", qualityText, "standard (default: the sound every recipe was voiced with) or high\n"
+                                              "(the drive, fold, ring mod and toast oversampled against aliasing;\n"
+                                              "its latency is compensated, so the output lines up with the input)")
+        ->type_name ("standard|high")
+        ->check (CLI::Validator ([] (std::string& text) -> std::string
+                                 { return text == "standard" || text == "high" ? "" : "must be standard or high, not '" + text + "'"; },
+                                 ""))
+        ->group (renderingGroup);
     app.add_flag ("--quiet", options.quiet, "print nothing but errors")->group (renderingGroup);
 
     const auto otherGroup = "Other";
@@ -377,6 +385,7 @@ Options parseCommandLine (int argc, char** argv, SettingsHolder& holder)
 
     options.plan.settings = holder.settings();
     options.plan.tailSeconds = noTail ? 0.0 : holder.tailSeconds();
+    options.plan.quality = qualityText == "high" ? Quality::high : Quality::standard;
 
     // Changes in time order (those at one time in their order on the line), each on top of all before it.
     std::vector<std::pair<double, juce::String>> timed;
