@@ -14,9 +14,9 @@
 #include <dlfcn.h>
 #include <pthread.h>
 
-#if ! defined(__SANITIZE_ADDRESS__)
-
 using namespace morsello;
+
+#if ! defined(__SANITIZE_ADDRESS__)
 extern "C"
 {
     void* __libc_malloc (size_t);
