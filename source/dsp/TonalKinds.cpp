@@ -371,11 +371,13 @@ void runHighQualityWavefold (const TonalFrame& frame, TonalState& state, float d
             // they run in vector kernels.
             arguments[0] = state.foldArgumentKnown ? state.lastFoldArgument[(size_t) channel]
                                                    : (double) (drive * fast[0] + bias);
+            antiderivatives[0] = arguments[0];
 
+            // Each argument written to both arrays at once (the antiderivatives replace their
+            // copy in place), which is cheaper than copying the run afterwards.
             for (size_t i = 0; i < (size_t) count; ++i)
-                arguments[i + 1] = (double) (drive * fast[i] + bias);
+                antiderivatives[i + 1] = arguments[i + 1] = (double) (drive * fast[i] + bias);
 
-            std::copy (arguments.begin(), arguments.begin() + count + 1, antiderivatives.begin());
             VectorMath::foldAntiderivativeInPlace (antiderivatives.data(), count + 1);
             VectorMath::foldAveragesDouble (arguments.data(), antiderivatives.data(), averages.data(), count);
 
