@@ -367,13 +367,17 @@ void MorselloEngine::toastHighQuality (int channel, float* samples, const float*
 
     oversampler.up (channel, samples, n, fast.data());
 
-    for (int i = 0; i < count; ++i)
-        fast[(size_t) i] = drive[i / factor] * fast[(size_t) i];
+    // Each base sample's D over its run of top-rate samples, in loops without a division of
+    // the index (which would cost more than the tanh).
+    for (int i = 0; i < n; ++i)
+        for (auto* x = fast.data() + i * factor; x != fast.data() + (i + 1) * factor; ++x)
+            *x = drive[i] * *x;
 
     VectorMath::tanhInPlace (fast.data(), count);
 
-    for (int i = 0; i < count; ++i)
-        fast[(size_t) i] = fast[(size_t) i] / drive[i / factor];
+    for (int i = 0; i < n; ++i)
+        for (auto* x = fast.data() + i * factor; x != fast.data() + (i + 1) * factor; ++x)
+            *x = *x / drive[i];
 
     oversampler.down (channel, fast.data(), n, samples);
 }

@@ -353,7 +353,7 @@ void runHighQualityWavefold (const TonalFrame& frame, TonalState& state, float d
     ChunkSines phases {};
     FastValues fast;
     ChunkValues folded {}, dry {};
-    std::array<double, kChunkLength * Oversampler::kMaxFactor + 1> arguments, antiderivatives;
+    std::array<double, kChunkLength * Oversampler::kMaxFactor + 1> arguments, antiderivatives, averages;
 
     for (int start = 0; start < frame.numSamples; start += kChunkLength)
     {
@@ -366,29 +366,23 @@ void runHighQualityWavefold (const TonalFrame& frame, TonalState& state, float d
             auto* const samples = frame.channels[channel] + start;
             oversampler.up (channel, samples, n, fast.data());
 
-            // The arguments (after the last chunk's last one) and their antiderivatives first,
-            // then the difference quotients: both loops free of any chain from sample to sample,
-            // so the compiler can take them two values at a time.
+            // The arguments (after the last chunk's last one), their antiderivatives, then the
+            // averages over each step: all three free of any chain from sample to sample, so
+            // they run in vector kernels.
             arguments[0] = state.foldArgumentKnown ? state.lastFoldArgument[(size_t) channel]
                                                    : (double) (drive * fast[0] + bias);
+            antiderivatives[0] = arguments[0];
 
+            // Each argument written to both arrays at once (the antiderivatives replace their
+            // copy in place), which is cheaper than copying the run afterwards.
             for (size_t i = 0; i < (size_t) count; ++i)
-                arguments[i + 1] = (double) (drive * fast[i] + bias);
+                antiderivatives[i + 1] = arguments[i + 1] = (double) (drive * fast[i] + bias);
 
-            std::copy (arguments.begin(), arguments.begin() + count + 1, antiderivatives.begin());
             VectorMath::foldAntiderivativeInPlace (antiderivatives.data(), count + 1);
+            VectorMath::foldAveragesDouble (arguments.data(), antiderivatives.data(), averages.data(), count);
 
             for (size_t i = 0; i < (size_t) count; ++i)
-            {
-                const auto step = arguments[i + 1] - arguments[i];
-
-                // Close steps come in silence and at the turns of a slow input: rarely enough
-                // that the branch is predicted, and the fold is made only for them.
-                const auto average = std::abs (step) < trianglefold::kSmallestStep
-                                         ? trianglefold::fold (0.5 * (arguments[i] + arguments[i + 1]))
-                                         : (antiderivatives[i + 1] - antiderivatives[i]) / step;
-                fast[i] = (float) ((average - biasFold) * (1.0 / pi));
-            }
+                fast[i] = (float) ((averages[i] - biasFold) * (1.0 / pi));
 
             const auto previous = arguments[(size_t) count];
             state.lastFoldArgument[(size_t) channel] = previous;

@@ -39,6 +39,17 @@ namespace
         }
     }
 
+    void scalarFoldAverages (const double* arguments, const double* antiderivatives, double* averages, int count) noexcept
+    {
+        for (int i = 0; i < count; ++i)
+        {
+            const auto step = arguments[i + 1] - arguments[i];
+            averages[i] = std::abs (step) < trianglefold::kSmallestStep
+                              ? trianglefold::fold (0.5 * (arguments[i] + arguments[i + 1]))
+                              : (antiderivatives[i + 1] - antiderivatives[i]) / step;
+        }
+    }
+
     // Asks the processor once which instruction sets it has (cpuid, and the operating system's
     // support for the wider registers).
     const Functions& chooseVectorKernels() noexcept
@@ -63,7 +74,7 @@ const Functions& Kernels::scalar() noexcept
     static constexpr Functions functions { scalarInPlace<float, scalarTanh>, scalarInPlace<float, scalarSin>,
                                            scalarInPlace<float, scalarAsin>, scalarInPlace<float, scalarSqrt>,
                                            scalarInPlace<double, scalarSinDouble>, scalarFirAdd,
-                                           scalarInPlace<double, scalarFoldAntiderivative>, "scalar" };
+                                           scalarInPlace<double, scalarFoldAntiderivative>, scalarFoldAverages, "scalar" };
     return functions;
 }
 
@@ -81,6 +92,11 @@ void firAdd (const float* input, const float* taps, int numTaps, float* output, 
 void foldAntiderivativeInPlace (double* values, int count) noexcept
 {
     current->foldAntiderivativeDouble (values, count);
+}
+
+void foldAveragesDouble (const double* arguments, const double* antiderivatives, double* averages, int count) noexcept
+{
+    current->foldAveragesDouble (arguments, antiderivatives, averages, count);
 }
 
 const char* instructionSet() noexcept

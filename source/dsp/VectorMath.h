@@ -27,6 +27,13 @@ void firAdd (const float* input, const float* taps, int numTaps, float* output, 
 // The high quality wavefold's antiderivative of the triangle asin (sin (u)), in place.
 void foldAntiderivativeInPlace (double* values, int count) noexcept;
 
+// The high quality wavefold's averages over each step: averages[i] = (antiderivatives[i + 1] -
+// antiderivatives[i]) / (arguments[i + 1] - arguments[i]), or the fold at the step's midpoint
+// where the step is below trianglefold::kSmallestStep, for i in [0, count) (arguments and
+// antiderivatives hold count + 1 values). Both are worked for every value and one is chosen, so
+// there is no branch to mispredict and the same bits on every instruction set.
+void foldAveragesDouble (const double* arguments, const double* antiderivatives, double* averages, int count) noexcept;
+
 // The instruction set the kernels use: "avx512", "avx2", "sse2", or "scalar" when the scalar
 // path is selected.
 const char* instructionSet() noexcept;
@@ -45,6 +52,7 @@ struct Functions
     void (*sinDouble) (double*, int) noexcept;
     void (*firAdd) (const float*, const float*, int, float*, int) noexcept;
     void (*foldAntiderivativeDouble) (double*, int) noexcept;
+    void (*foldAveragesDouble) (const double*, const double*, double*, int) noexcept;
     const char* name;
 };
 

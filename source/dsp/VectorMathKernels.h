@@ -3,6 +3,7 @@
 // The vector kernels, written once for any instruction set. Each VectorMath*.cpp file compiles
 // them for one instruction set, with that set's compiler flags; nothing else may include this.
 
+#include "dsp/TriangleFold.h"
 #include "dsp/VectorMath.h"
 
 #include <xsimd/xsimd.hpp>
@@ -151,9 +152,45 @@ struct For
                             });
     }
 
+    // The fold's averages over each step (VectorMath::foldAveragesDouble): the difference
+    // quotient and the fold at the midpoint (trianglefold::fold, the same operations) for a
+    // batch of steps, each step taking the one it needs.
+    static void foldAveragesDouble (const double* arguments, const double* antiderivatives, double* averages, int count) noexcept
+    {
+        using Batch = xsimd::batch<double, Arch>;
+        constexpr int width = (int) Batch::size;
+        constexpr double pi = 3.14159265358979323846;
+
+        auto average = [] (Batch previous, Batch next, Batch previousIntegral, Batch nextIntegral)
+        {
+            const auto step = next - previous;
+            const auto close = xsimd::abs (step) < Batch (trianglefold::kSmallestStep);
+            const auto quotient = (nextIntegral - previousIntegral) / xsimd::select (close, Batch (1.0), step);
+            const auto t = Batch (0.5) * (previous + next) + Batch (0.5 * pi);
+            const auto r = t - Batch (2.0 * pi) * xsimd::floor (t * Batch (0.5 / pi));
+            const auto midpoint = xsimd::min (r, Batch (2.0 * pi) - r) - Batch (0.5 * pi);
+            return xsimd::select (close, midpoint, quotient);
+        };
+
+        int i = 0;
+
+        for (; i + width <= count; i += width)
+            average (Batch::load_unaligned (arguments + i), Batch::load_unaligned (arguments + i + 1),
+                     Batch::load_unaligned (antiderivatives + i), Batch::load_unaligned (antiderivatives + i + 1))
+                .store_unaligned (averages + i);
+
+        for (; i < count; ++i)
+        {
+            const auto step = arguments[i + 1] - arguments[i];
+            averages[i] = std::abs (step) < trianglefold::kSmallestStep
+                              ? trianglefold::fold (0.5 * (arguments[i] + arguments[i + 1]))
+                              : (antiderivatives[i + 1] - antiderivatives[i]) / step;
+        }
+    }
+
     static constexpr Functions functions (const char* name) noexcept
     {
-        return { tanhFloat, sinFloat, asinFloat, sqrtFloat, sinDouble, firAdd, foldAntiderivativeDouble, name };
+        return { tanhFloat, sinFloat, asinFloat, sqrtFloat, sinDouble, firAdd, foldAntiderivativeDouble, foldAveragesDouble, name };
     }
 };
 } // namespace VectorMath::Kernels

@@ -5,6 +5,7 @@
 
 #include "dsp/HighQuality.h"
 #include "dsp/MorselloEngine.h"
+#include "dsp/VectorMath.h"
 
 #include <gtest/gtest.h>
 
@@ -72,6 +73,50 @@ namespace
                 sum += trianglefold::fold (from + (to - from) * (k + 0.5) / parts);
 
             EXPECT_NEAR (trianglefold::averaged (from, to), sum / parts, 1.0e-6) << from << " to " << to;
+        }
+    }
+
+    // The wavefold's vector kernel for the averages gives trianglefold::averaged bit for bit on
+    // every instruction set this processor runs, whichever step each value sits in (close steps
+    // take the midpoint fold, the others the quotient) and at every run length (the tail after
+    // the last whole batch), and writes nothing past the run.
+    TEST (TriangleFold, VectorAveragesAreTheScalarAveragesOnEveryInstructionSet)
+    {
+        std::vector<double> arguments;
+
+        for (int k = 0; k < 48; ++k)
+        {
+            const auto base = 37.0 * std::sin (0.61 * k);
+            arguments.push_back (base);
+            arguments.push_back (k % 3 == 0 ? base + 4.0e-7 : base); // a close step, or none
+            arguments.push_back (base - 0.9 * (k % 5));
+        }
+
+        std::vector<const VectorMath::Functions*> kernels { &VectorMath::Kernels::scalar(), &VectorMath::Kernels::sse2() };
+
+        if (__builtin_cpu_supports ("avx2"))
+            kernels.push_back (&VectorMath::Kernels::avx2());
+
+        if (__builtin_cpu_supports ("avx512f"))
+            kernels.push_back (&VectorMath::Kernels::avx512());
+
+        for (const auto* kernel : kernels)
+        {
+            for (int start = 0; start < 3; ++start)
+            {
+                for (int count = 0; count <= 40; ++count)
+                {
+                    const auto* const x = arguments.data() + start;
+                    std::vector<double> integrals (x, x + count + 1), averages ((size_t) count + 1, 42.0);
+                    kernel->foldAntiderivativeDouble (integrals.data(), count + 1);
+                    kernel->foldAveragesDouble (x, integrals.data(), averages.data(), count);
+
+                    for (int i = 0; i < count; ++i)
+                        ASSERT_EQ (averages[(size_t) i], trianglefold::averaged (x[i], x[i + 1])) << kernel->name << ", count " << count << ", value " << i;
+
+                    ASSERT_EQ (averages.back(), 42.0) << kernel->name << " wrote past the end";
+                }
+            }
         }
     }
 
