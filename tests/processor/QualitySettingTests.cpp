@@ -4,6 +4,7 @@
 #include "processor/PluginProcessor.h"
 #include "recipes/ChefsChoice.h"
 #include "recipes/RecipeFile.h"
+#include "support/HostChunks.h"
 
 #include <gtest/gtest.h>
 
@@ -11,18 +12,6 @@ using namespace morsello;
 
 namespace
 {
-juce::MemoryBlock chunkOf (MorselloAudioProcessor& processor)
-{
-    juce::MemoryBlock chunk;
-    processor.getStateInformation (chunk);
-    return chunk;
-}
-
-void restore (MorselloAudioProcessor& processor, const juce::MemoryBlock& chunk)
-{
-    processor.setStateInformation (chunk.getData(), (int) chunk.getSize());
-}
-
 // "high" round-trips through the chunk with the latency it brings; a chunk without the
 // attribute (every earlier version's, and today's "standard") restores "standard", even over an
 // instance in "high"; a value other than "high" counts as "standard".

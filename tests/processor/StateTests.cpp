@@ -1,5 +1,6 @@
 #include "processor/PluginProcessor.h"
 #include "support/ParameterValues.h"
+#include "support/HostChunks.h"
 
 #include <gtest/gtest.h>
 
@@ -12,13 +13,6 @@ using namespace morsello;
 namespace
 {
 constexpr uint32_t chunkMagic = 0x21324356; // "VC2!"
-
-juce::MemoryBlock chunkOf (MorselloAudioProcessor& processor)
-{
-    juce::MemoryBlock chunk;
-    processor.getStateInformation (chunk);
-    return chunk;
-}
 
 juce::String xmlTextOf (const juce::MemoryBlock& chunk)
 {
@@ -36,11 +30,6 @@ juce::MemoryBlock chunkAround (const juce::String& text)
     out.writeByte (0);
     out.flush();
     return chunk;
-}
-
-void restore (MorselloAudioProcessor& processor, const juce::MemoryBlock& chunk)
-{
-    processor.setStateInformation (chunk.getData(), (int) chunk.getSize());
 }
 
 TEST (StateChunk, FreshInstanceWritesTheFrameworkFormatOnOneLine)

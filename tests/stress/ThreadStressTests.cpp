@@ -13,6 +13,7 @@
 // Built into the ordinary suite and, apart, under ThreadSanitizer (scripts/sanitize.sh thread).
 
 #include "support/EditorFixture.h"
+#include "support/HostChunks.h"
 #include "recipes/ChefsChoice.h"
 #include "processor/programs/FactoryRecipes.h"
 #include "support/ParameterValues.h"
@@ -40,18 +41,6 @@ constexpr int minimumBlocks = 100;
 constexpr auto longestTime = std::chrono::seconds (15);
 constexpr int blockSize = 256;
 constexpr double sampleRate = 48000.0;
-
-juce::MemoryBlock chunkOf (MorselloAudioProcessor& processor)
-{
-    juce::MemoryBlock chunk;
-    processor.getStateInformation (chunk);
-    return chunk;
-}
-
-void restore (MorselloAudioProcessor& processor, const juce::MemoryBlock& chunk)
-{
-    processor.setStateInformation (chunk.getData(), (int) chunk.getSize());
-}
 
 juce::String textOf (const juce::MemoryBlock& chunk)
 {
