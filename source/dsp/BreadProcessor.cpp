@@ -31,6 +31,7 @@ void BreadState::reset() noexcept
         line.clear();
 
     highDrive.reset();
+    driveArgumentKnown = false;
 }
 
 namespace
@@ -159,8 +160,10 @@ void runFrame (float* const* channels, int numChannels, int numSamples, BreadSta
     state.writeIndex = writeIndex;
 }
 // The drive in "high": the same curve, (tanh ((x + b) u) - tanh (b u)) / u, at four times the
-// rate, then the smoothing at the layer's rate on what comes down, mixed with the input delayed
-// as the oversampler delays. The oscillator and the write position advance as in "standard".
+// rate, each top-rate sample the curve's mean over the step from the argument before (first-order
+// antiderivative anti-aliasing), then the smoothing at the layer's rate on what comes down, mixed
+// with the input delayed as the oversampler delays. The oscillator and the write position
+// advance as in "standard".
 void runHighQualityDrive (float* const* channels, int numChannels, int numSamples, BreadState& state,
                           const BlockValues& values, float mix) noexcept
 {
@@ -174,6 +177,7 @@ void runHighQualityDrive (float* const* channels, int numChannels, int numSample
     VectorMath::tanhInPlace (&offsetShape, 1);
 
     std::array<float, kChunkLength * Oversampler::kMaxFactor> fast;
+    std::array<float, kChunkLength * Oversampler::kMaxFactor + 1> arguments, tails;
     ChunkValues shaped {}, dry {};
     const auto length = state.buffers[0].getLength();
 
@@ -187,27 +191,31 @@ void runHighQualityDrive (float* const* channels, int numChannels, int numSample
             const auto count = n * factor;
             oversampler.up (channel, samples, n, fast.data());
 
-            for (size_t i = 0; i < (size_t) count; ++i)
-                fast[i] = (fast[i] + b) * u;
-
-            VectorMath::tanhInPlace (fast.data(), count);
-
-            for (size_t i = 0; i < (size_t) count; ++i)
-                fast[i] = (fast[i] - offsetShape) / u;
-
+            // Each top-rate sample the curve's mean over the step from the argument before.
+            auto& last = state.lastDriveArgument[(size_t) channel];
+            arguments[0] = state.driveArgumentKnown ? last : (fast[0] + b) * u;
+            VectorMath::driveAverages (fast.data(), count, b, u, offsetShape, arguments.data(), tails.data(), fast.data());
+            last = arguments[(size_t) count];
             oversampler.down (channel, fast.data(), n, shaped.data());
 
             oversampler.delayDry (channel, samples, n, dry.data());
 
-            auto& smoothed = state.driveMemory[(size_t) channel];
+            // The smoothing's recursion alone, in a register, then the mix in a loop of its own.
+            auto smoothed = state.driveMemory[(size_t) channel];
 
             for (size_t i = 0; i < (size_t) n; ++i)
             {
                 smoothed += g * (shaped[i] - smoothed);
-                samples[i] = mixLayer (dry[i], smoothed, mix);
+                shaped[i] = smoothed;
             }
+
+            state.driveMemory[(size_t) channel] = smoothed;
+
+            for (size_t i = 0; i < (size_t) n; ++i)
+                samples[i] = mixLayer (dry[i], shaped[i], mix);
         }
 
+        state.driveArgumentKnown = true;
         for (int i = 0; i < n; ++i)
             state.lfoPhase = advancePhase (state.lfoPhase, values.oscillatorIncrement);
 

@@ -21,6 +21,8 @@ struct BreadState
     double sampleRate = 44100.0;          // the one rate the layer runs at, set by prepare()
     bool highQuality = false;             // the drive runs oversampled (set by the engine)
     OversampledStage highDrive;           // the drive's oversampler in "high"
+    std::array<float, 2> lastDriveArgument {}; // the drive's last argument per channel in "high"
+    bool driveArgumentKnown = false;
 
     // Sizes both lines to max (4096, 4 s of audio) samples, all zero, for the rate, and the
     // drive's oversampler.

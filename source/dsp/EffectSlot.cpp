@@ -40,7 +40,7 @@ void TonalState::reset() noexcept
 
     highRingMod.reset();
     highWavefold.reset();
-    lastFoldArgument = {};
+    lastFoldArguments = {};
     foldArgumentKnown = false;
 }
 
@@ -57,7 +57,7 @@ void EffectSlot::prepare (double newSampleRate)
         line.prepare ((int) (0.1 * newSampleRate) + 8);
 
     tonal.highRingMod.prepare (oversampling::kRingModStages, 2);
-    tonal.highWavefold.prepare (oversampling::kWavefoldStages, 2);
+    tonal.highWavefold.prepare (oversampling::kWavefoldStages, 2, oversampling::kWavefoldDelay);
 
     restart();
 }

@@ -74,10 +74,10 @@ struct TonalState
     std::array<float, 2> toneState {};       // wavefold / resonator one-pole memory
     std::optional<EffectKind> lastKind;      // tonal kind of the last call, if it was one
 
-    // "high" only: the ring mod's and the wavefold's oversamplers, and the wavefold's last
-    // argument at the top rate per channel (for the antiderivative's difference quotient).
+    // "high" only: the ring mod's and the wavefold's oversamplers, and the wavefold's last two
+    // arguments at the top rate per channel (the fold's second average spans three).
     OversampledStage highRingMod, highWavefold;
-    std::array<double, 2> lastFoldArgument {};
+    std::array<std::array<double, 2>, 2> lastFoldArguments {};
     bool foldArgumentKnown = false;
 
     // Starts the state afresh unless the last call ran the same tonal kind, and remembers the

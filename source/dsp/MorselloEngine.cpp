@@ -80,14 +80,15 @@ int MorselloEngine::latencyOf (Quality quality)
     // toast. The latencies do not depend on the rate, so any rate finds them.
     static const int longest = []
     {
-        auto stageLatency = [] (int stages)
+        auto stageLatency = [] (int stages, int workDelay = 0)
         {
             Oversampler oversampler;
-            oversampler.prepare (stages, 0);
+            oversampler.prepare (stages, 0, workDelay);
             return oversampler.getLatency();
         };
 
-        const auto tonal = std::max (stageLatency (oversampling::kRingModStages), stageLatency (oversampling::kWavefoldStages));
+        const auto tonal = std::max (stageLatency (oversampling::kRingModStages),
+                                     stageLatency (oversampling::kWavefoldStages, oversampling::kWavefoldDelay));
         const auto bread = std::max (tonal, stageLatency (oversampling::kDriveStages));
         return 2 * bread + tonal + stageLatency (oversampling::kToastStages);
     }();

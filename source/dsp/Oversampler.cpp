@@ -111,10 +111,10 @@ namespace
     }
 } // namespace
 
-void Oversampler::prepare (int numStages, int numChannels)
+void Oversampler::prepare (int numStages, int numChannels, int workDelay)
 {
     stages = std::clamp (numStages, 1, kMaxStages);
-    int topRateDelay = 0;
+    int topRateDelay = std::max (0, workDelay);
     std::vector<float> taps; // every phase's taps, laid out as they go into storage
     std::array<std::array<PhaseTaps, 4>, kMaxStages> phases;
 

@@ -32,8 +32,10 @@ public:
     static constexpr int kMaxFactor = 1 << kMaxStages;
 
     // stages: 1 to kMaxStages (factor 2 to 16). Designs the filters and allocates, in one block,
-    // their memories for numChannels and the delayed dry side of each channel.
-    void prepare (int stages, int numChannels);
+    // their memories for numChannels and the delayed dry side of each channel. workDelay: the
+    // whole top-rate samples by which the work between up() and down() delays, which the
+    // latency then includes (the padding shrinks by as much).
+    void prepare (int stages, int numChannels, int workDelay = 0);
 
     // Clears every filter's memory and the dry side's past (as after prepare).
     void reset() noexcept;

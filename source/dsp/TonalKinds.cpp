@@ -340,9 +340,9 @@ void runHighQualityRingMod (const TonalFrame& frame, TonalState& state, float sh
     }
 }
 
-// The fold at eight times the rate, each top-rate sample the fold's average over the straight
-// line from the argument before (its antiderivative's difference quotient), which takes the
-// corners' harmonics down by a further order; then the tone's one-pole at the layer's rate.
+// The fold at eight times the rate, each top-rate sample the fold averaged twice over the last
+// three arguments (its second antiderivative's second divided difference), which takes the
+// corners' harmonics down by two further orders; then the tone's one-pole at the layer's rate.
 void runHighQualityWavefold (const TonalFrame& frame, TonalState& state, float drive, float bias, float coefficient) noexcept
 {
     auto& stage = state.highWavefold;
@@ -353,7 +353,7 @@ void runHighQualityWavefold (const TonalFrame& frame, TonalState& state, float d
     ChunkSines phases {};
     FastValues fast;
     ChunkValues folded {}, dry {};
-    std::array<double, kChunkLength * Oversampler::kMaxFactor + 1> arguments, antiderivatives, averages;
+    std::array<double, kChunkLength * Oversampler::kMaxFactor + 2> arguments, integrals, averages;
 
     for (int start = 0; start < frame.numSamples; start += kChunkLength)
     {
@@ -366,36 +366,39 @@ void runHighQualityWavefold (const TonalFrame& frame, TonalState& state, float d
             auto* const samples = frame.channels[channel] + start;
             oversampler.up (channel, samples, n, fast.data());
 
-            // The arguments (after the last chunk's last one), their antiderivatives, then the
-            // averages over each step: all three free of any chain from sample to sample, so
-            // they run in vector kernels.
-            arguments[0] = state.foldArgumentKnown ? state.lastFoldArgument[(size_t) channel]
-                                                   : (double) (drive * fast[0] + bias);
-            antiderivatives[0] = arguments[0];
+            // The last chunk's last two arguments, then this chunk's (on the first chunk, the
+            // first argument stands for the two before it).
+            VectorMath::foldArguments (fast.data(), count, drive, bias, arguments.data() + 2, integrals.data() + 2);
+            auto& last = state.lastFoldArguments[(size_t) channel];
 
-            // Each argument written to both arrays at once (the antiderivatives replace their
-            // copy in place), which is cheaper than copying the run afterwards.
-            for (size_t i = 0; i < (size_t) count; ++i)
-                antiderivatives[i + 1] = arguments[i + 1] = (double) (drive * fast[i] + bias);
+            if (! state.foldArgumentKnown)
+                last[0] = last[1] = arguments[2];
 
-            VectorMath::foldAntiderivativeInPlace (antiderivatives.data(), count + 1);
-            VectorMath::foldAveragesDouble (arguments.data(), antiderivatives.data(), averages.data(), count);
+            for (size_t k = 0; k < 2; ++k)
+            {
+                arguments[k] = last[k];
+                integrals[k] = trianglefold::secondAntiderivative (last[k]);
+            }
 
-            for (size_t i = 0; i < (size_t) count; ++i)
-                fast[i] = (float) ((averages[i] - biasFold) * (1.0 / pi));
-
-            const auto previous = arguments[(size_t) count];
-            state.lastFoldArgument[(size_t) channel] = previous;
+            VectorMath::foldSecondAverages (arguments.data(), integrals.data(), biasFold, averages.data(), fast.data(), count);
+            last[0] = arguments[(size_t) count];
+            last[1] = arguments[(size_t) count + 1];
             oversampler.down (channel, fast.data(), n, folded.data());
             oversampler.delayDry (channel, samples, n, dry.data());
 
-            auto& tone = state.toneState[(size_t) channel];
+            // The tone's recursion alone, in a register, then the mix in a loop of its own.
+            auto tone = state.toneState[(size_t) channel];
 
             for (size_t i = 0; i < (size_t) n; ++i)
             {
                 tone += coefficient * (folded[i] - tone);
-                samples[i] = mixLayer (dry[i], tone, frame.amount);
+                folded[i] = tone;
             }
+
+            state.toneState[(size_t) channel] = tone;
+
+            for (size_t i = 0; i < (size_t) n; ++i)
+                samples[i] = mixLayer (dry[i], folded[i], frame.amount);
         }
 
         state.foldArgumentKnown = true;

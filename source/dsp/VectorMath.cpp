@@ -24,7 +24,6 @@ namespace
     float scalarAsin (float x) { return std::asin (x); }
     float scalarSqrt (float x) { return std::sqrt (x); }
     double scalarSinDouble (double x) { return std::sin (x); }
-    double scalarFoldAntiderivative (double x) { return trianglefold::antiderivative (x); }
 
     void scalarFirAdd (const float* input, const float* taps, int numTaps, float* output, int count) noexcept
     {
@@ -39,14 +38,34 @@ namespace
         }
     }
 
-    void scalarFoldAverages (const double* arguments, const double* antiderivatives, double* averages, int count) noexcept
+    void scalarFoldArguments (const float* input, int count, float drive, float bias, double* arguments, double* integrals) noexcept
     {
         for (int i = 0; i < count; ++i)
         {
-            const auto step = arguments[i + 1] - arguments[i];
-            averages[i] = std::abs (step) < trianglefold::kSmallestStep
-                              ? trianglefold::fold (0.5 * (arguments[i] + arguments[i + 1]))
-                              : (antiderivatives[i + 1] - antiderivatives[i]) / step;
+            arguments[i] = (double) (drive * input[i] + bias);
+            integrals[i] = trianglefold::secondAntiderivative (arguments[i]);
+        }
+    }
+
+    void scalarFoldSecondAverages (const double* arguments, const double*, double offset, double*, float* output, int count) noexcept
+    {
+        for (int i = 0; i < count; ++i)
+            output[i] = (float) ((trianglefold::averagedTwice (arguments[i], arguments[i + 1], arguments[i + 2]) - offset) * (1.0 / trianglefold::kPi));
+    }
+
+    void scalarDriveAverages (const float* input, int count, float offset, float gain, float offsetShape, float* arguments, float*, float* output) noexcept
+    {
+        auto tail = [] (float z)
+        { return std::log1p (std::exp (-2.0f * std::abs (z))); };
+
+        for (int i = 0; i < count; ++i)
+        {
+            const auto z0 = arguments[i];
+            const auto z1 = arguments[i + 1] = (input[i] + offset) * gain;
+            const auto step = z1 - z0;
+            const auto mean = std::abs (step) < kSmallestDriveStep ? std::tanh (0.5f * (z1 + z0))
+                                                                   : ((std::abs (z1) - std::abs (z0)) + (tail (z1) - tail (z0))) / step;
+            output[i] = (mean - offsetShape) / gain;
         }
     }
 
@@ -74,7 +93,7 @@ const Functions& Kernels::scalar() noexcept
     static constexpr Functions functions { scalarInPlace<float, scalarTanh>, scalarInPlace<float, scalarSin>,
                                            scalarInPlace<float, scalarAsin>, scalarInPlace<float, scalarSqrt>,
                                            scalarInPlace<double, scalarSinDouble>, scalarFirAdd,
-                                           scalarInPlace<double, scalarFoldAntiderivative>, scalarFoldAverages, "scalar" };
+                                           scalarFoldArguments, scalarFoldSecondAverages, scalarDriveAverages, "scalar" };
     return functions;
 }
 
@@ -89,14 +108,19 @@ void firAdd (const float* input, const float* taps, int numTaps, float* output, 
     current->firAdd (input, taps, numTaps, output, count);
 }
 
-void foldAntiderivativeInPlace (double* values, int count) noexcept
+void foldArguments (const float* input, int count, float drive, float bias, double* arguments, double* integrals) noexcept
 {
-    current->foldAntiderivativeDouble (values, count);
+    current->foldArguments (input, count, drive, bias, arguments, integrals);
 }
 
-void foldAveragesDouble (const double* arguments, const double* antiderivatives, double* averages, int count) noexcept
+void foldSecondAverages (const double* arguments, const double* integrals, double offset, double* averages, float* output, int count) noexcept
 {
-    current->foldAveragesDouble (arguments, antiderivatives, averages, count);
+    current->foldSecondAverages (arguments, integrals, offset, averages, output, count);
+}
+
+void driveAverages (const float* input, int count, float offset, float gain, float offsetShape, float* arguments, float* tails, float* output) noexcept
+{
+    current->driveAverages (input, count, offset, gain, offsetShape, arguments, tails, output);
 }
 
 const char* instructionSet() noexcept

@@ -24,15 +24,27 @@ void sinInPlace (double* values, int count) noexcept;
 // Sums run in the taps' order on every instruction set, so all give the same bits.
 void firAdd (const float* input, const float* taps, int numTaps, float* output, int count) noexcept;
 
-// The high quality wavefold's antiderivative of the triangle asin (sin (u)), in place.
-void foldAntiderivativeInPlace (double* values, int count) noexcept;
+// The high quality wavefold's arguments at the top rate, arguments[i] = drive * input[i] + bias
+// (worked in float, as the fold's input is, then held as doubles), and their second
+// antiderivatives integrals[i] = trianglefold::secondAntiderivative (arguments[i]), for i in
+// [0, count).
+void foldArguments (const float* input, int count, float drive, float bias, double* arguments, double* integrals) noexcept;
 
-// The high quality wavefold's averages over each step: averages[i] = (antiderivatives[i + 1] -
-// antiderivatives[i]) / (arguments[i + 1] - arguments[i]), or the fold at the step's midpoint
-// where the step is below trianglefold::kSmallestStep, for i in [0, count) (arguments and
-// antiderivatives hold count + 1 values). Both are worked for every value and one is chosen, so
-// there is no branch to mispredict and the same bits on every instruction set.
-void foldAveragesDouble (const double* arguments, const double* antiderivatives, double* averages, int count) noexcept;
+// The high quality wavefold's output: output[i] = (trianglefold::averagedTwice (arguments[i],
+// arguments[i + 1], arguments[i + 2]) - offset) / pi, for i in [0, count) (arguments and
+// integrals hold count + 2 values, integrals from foldArguments()); averages is scratch for
+// count doubles. The same bits on every instruction set.
+void foldSecondAverages (const double* arguments, const double* integrals, double offset, double* averages, float* output, int count) noexcept;
+
+// The high quality drive's curve (tanh (z) - offsetShape) / gain, z = (input + offset) * gain,
+// averaged over each step from the argument before (first-order antiderivative anti-aliasing,
+// log cosh being tanh's antiderivative): output[i] = ((log cosh (z[i + 1]) - log cosh (z[i])) /
+// (z[i + 1] - z[i]) - offsetShape) / gain, with tanh at the step's midpoint for a step below
+// kSmallestDriveStep, for i in [0, count). arguments and tails are scratch for count + 1 floats;
+// arguments[0] holds the argument before input[0] and, on return, arguments[count] the last.
+inline constexpr float kSmallestDriveStep = 1.0e-3f;
+
+void driveAverages (const float* input, int count, float offset, float gain, float offsetShape, float* arguments, float* tails, float* output) noexcept;
 
 // The instruction set the kernels use: "avx512", "avx2", "sse2", or "scalar" when the scalar
 // path is selected.
@@ -51,8 +63,9 @@ struct Functions
     void (*sqrtFloat) (float*, int) noexcept;
     void (*sinDouble) (double*, int) noexcept;
     void (*firAdd) (const float*, const float*, int, float*, int) noexcept;
-    void (*foldAntiderivativeDouble) (double*, int) noexcept;
-    void (*foldAveragesDouble) (const double*, const double*, double*, int) noexcept;
+    void (*foldArguments) (const float*, int, float, float, double*, double*) noexcept;
+    void (*foldSecondAverages) (const double*, const double*, double, double*, float*, int) noexcept;
+    void (*driveAverages) (const float*, int, float, float, float, float*, float*, float*) noexcept;
     const char* name;
 };
 

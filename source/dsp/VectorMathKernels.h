@@ -137,60 +137,143 @@ struct For
         }
     }
 
-    // The triangle fold's periodic antiderivative (trianglefold::antiderivative in
-    // TriangleFold.h, the same operations in the same order).
-    static void foldAntiderivativeDouble (double* values, int count) noexcept
+    // The wavefold's arguments at the top rate, drive * input + bias in float and then as
+    // doubles, with their second antiderivatives (trianglefold::secondAntiderivative, the same
+    // operations in the same order).
+    static void foldArguments (const float* input, int count, float drive, float bias, double* arguments, double* integrals) noexcept
     {
-        applyInPlace<Arch> (values, count, [] (auto u)
+        for (int i = 0; i < count; ++i)
+            integrals[i] = arguments[i] = (double) (drive * input[i] + bias);
+
+        applyInPlace<Arch> (integrals, count, [] (auto u)
                             {
                                 using Batch = decltype (u);
-                                constexpr double pi = 3.14159265358979323846;
+                                constexpr double pi = trianglefold::kPi;
                                 const auto t = u + Batch (0.5 * pi);
                                 const auto r = t - Batch (2.0 * pi) * xsimd::floor (t * Batch (0.5 / pi));
                                 const auto q = xsimd::min (r, Batch (2.0 * pi) - r);
-                                return xsimd::copysign (Batch (0.5) * q * (Batch (pi) - q), r - Batch (pi));
+                                return q * q * (Batch (2.0) * q - Batch (3.0 * pi)) * Batch (1.0 / 12.0);
                             });
     }
 
-    // The fold's averages over each step (VectorMath::foldAveragesDouble): the difference
-    // quotient and the fold at the midpoint (trianglefold::fold, the same operations) for a
-    // batch of steps, each step taking the one it needs.
-    static void foldAveragesDouble (const double* arguments, const double* antiderivatives, double* averages, int count) noexcept
+    // The fold averaged twice over each three arguments in a row (trianglefold::averagedTwice),
+    // less `offset`, over pi, as floats (VectorMath::foldSecondAverages). A batch works both
+    // common cases, the fold of the mean on one straight piece and the one quotient over a
+    // corner, and takes each value's; the rare values that need averagedTwiceNearby() are
+    // worked again one by one.
+    static void foldSecondAverages (const double* arguments, const double* integrals, double offset, double* averages, float* output, int count) noexcept
     {
         using Batch = xsimd::batch<double, Arch>;
         constexpr int width = (int) Batch::size;
-        constexpr double pi = 3.14159265358979323846;
+        constexpr double pi = trianglefold::kPi;
 
-        auto average = [] (Batch previous, Batch next, Batch previousIntegral, Batch nextIntegral)
+        auto fold = [] (Batch u)
         {
-            const auto step = next - previous;
-            const auto close = xsimd::abs (step) < Batch (trianglefold::kSmallestStep);
-            const auto quotient = (nextIntegral - previousIntegral) / xsimd::select (close, Batch (1.0), step);
-            const auto t = Batch (0.5) * (previous + next) + Batch (0.5 * pi);
+            const auto t = u + Batch (0.5 * pi);
             const auto r = t - Batch (2.0 * pi) * xsimd::floor (t * Batch (0.5 / pi));
-            const auto midpoint = xsimd::min (r, Batch (2.0 * pi) - r) - Batch (0.5 * pi);
-            return xsimd::select (close, midpoint, quotient);
+            return xsimd::min (r, Batch (2.0 * pi) - r) - Batch (0.5 * pi);
+        };
+
+        auto piece = [] (Batch u)
+        { return xsimd::floor ((u - Batch (0.5 * pi)) * Batch (1.0 / pi)); };
+
+        int i = 0;
+
+        for (; i + width <= count; i += width)
+        {
+            const auto x0 = Batch::load_unaligned (arguments + i);
+            const auto x1 = Batch::load_unaligned (arguments + i + 1);
+            const auto x2 = Batch::load_unaligned (arguments + i + 2);
+            const auto low = xsimd::min (xsimd::min (x0, x1), x2);
+            const auto high = xsimd::max (xsimd::max (x0, x1), x2);
+            const auto onePiece = piece (low) == piece (high);
+            const auto ofMean = fold ((x0 + x1 + x2) * Batch (1.0 / 3.0));
+
+            const auto step1 = x1 - x0, step2 = x2 - x1, outer = x2 - x0;
+            const auto f0 = Batch::load_unaligned (integrals + i);
+            const auto f1 = Batch::load_unaligned (integrals + i + 1);
+            const auto f2 = Batch::load_unaligned (integrals + i + 2);
+            const auto rise1 = f1 - f0, rise2 = f2 - f1;
+            const auto nearby = ! onePiece
+                                && (xsimd::abs (step1) < Batch (trianglefold::kShortStep) || xsimd::abs (step2) < Batch (trianglefold::kShortStep)
+                                    || xsimd::abs (outer) < Batch (trianglefold::kSmallestOuterStep));
+            // Nearby or on one piece, the quotient is not used: divide by 1 there instead.
+            const auto divisor = xsimd::select (onePiece || nearby, Batch (1.0), step1 * step2 * outer);
+            const auto quotient = Batch (2.0) * (rise2 * step1 - rise1 * step2) / divisor;
+            xsimd::select (onePiece, ofMean, quotient).store_unaligned (averages + i);
+
+            if (xsimd::any (nearby))
+                for (int k = i; k < i + width; ++k)
+                    if (! (trianglefold::pieceOf (std::min (std::min (arguments[k], arguments[k + 1]), arguments[k + 2]))
+                           == trianglefold::pieceOf (std::max (std::max (arguments[k], arguments[k + 1]), arguments[k + 2]))))
+                        averages[k] = trianglefold::averagedTwice (arguments[k], arguments[k + 1], arguments[k + 2]);
+        }
+
+        for (; i < count; ++i)
+            averages[i] = trianglefold::averagedTwice (arguments[i], arguments[i + 1], arguments[i + 2]);
+
+        for (i = 0; i < count; ++i)
+            output[i] = (float) ((averages[i] - offset) * (1.0 / pi));
+    }
+
+    // The high quality drive's averaged curve (VectorMath::driveAverages): log cosh's difference
+    // quotient, its |z| part taken apart from the rest (log1p (exp (-2 |z|)), below log 2) so
+    // that nothing large cancels in float; tanh at the midpoint for short steps.
+    static void driveAverages (const float* input, int count, float offset, float gain, float offsetShape, float* arguments, float* tails, float* output) noexcept
+    {
+        using Batch = xsimd::batch<float, Arch>;
+        constexpr int width = (int) Batch::size;
+
+        for (int i = 0; i < count; ++i)
+            tails[i + 1] = arguments[i + 1] = (input[i] + offset) * gain;
+
+        tails[0] = arguments[0];
+        applyInPlace<Arch> (tails, count + 1, [] (auto z)
+                            { return xsimd::log1p (xsimd::exp (decltype (z) (-2.0f) * xsimd::abs (z))); });
+
+        auto mean = [] (Batch z0, Batch z1, Batch tail0, Batch tail1)
+        {
+            const auto step = z1 - z0;
+            const auto close = xsimd::abs (step) < Batch (kSmallestDriveStep);
+            const auto rise = (xsimd::abs (z1) - xsimd::abs (z0)) + (tail1 - tail0);
+            const auto quotient = rise / xsimd::select (close, Batch (1.0f), step);
+            return xsimd::any (close) ? xsimd::select (close, xsimd::tanh (Batch (0.5f) * (z1 + z0)), quotient) : quotient;
         };
 
         int i = 0;
 
         for (; i + width <= count; i += width)
-            average (Batch::load_unaligned (arguments + i), Batch::load_unaligned (arguments + i + 1),
-                     Batch::load_unaligned (antiderivatives + i), Batch::load_unaligned (antiderivatives + i + 1))
-                .store_unaligned (averages + i);
-
-        for (; i < count; ++i)
         {
-            const auto step = arguments[i + 1] - arguments[i];
-            averages[i] = std::abs (step) < trianglefold::kSmallestStep
-                              ? trianglefold::fold (0.5 * (arguments[i] + arguments[i + 1]))
-                              : (antiderivatives[i + 1] - antiderivatives[i]) / step;
+            const auto value = mean (Batch::load_unaligned (arguments + i), Batch::load_unaligned (arguments + i + 1),
+                                     Batch::load_unaligned (tails + i), Batch::load_unaligned (tails + i + 1));
+            ((value - Batch (offsetShape)) / Batch (gain)).store_unaligned (output + i);
+        }
+
+        if (i < count)
+        {
+            // The tail through a whole batch, as the functions above do, so that every value
+            // sees the same operations.
+            alignas (64) float z0[Batch::size] {}, z1[Batch::size] {}, tail0[Batch::size] {}, tail1[Batch::size] {};
+
+            for (int k = 0; i + k < count; ++k)
+            {
+                z0[k] = arguments[i + k];
+                z1[k] = arguments[i + k + 1];
+                tail0[k] = tails[i + k];
+                tail1[k] = tails[i + k + 1];
+            }
+
+            const auto value = mean (Batch::load_aligned (z0), Batch::load_aligned (z1), Batch::load_aligned (tail0), Batch::load_aligned (tail1));
+            ((value - Batch (offsetShape)) / Batch (gain)).store_aligned (z0);
+
+            for (int k = 0; i + k < count; ++k)
+                output[i + k] = z0[k];
         }
     }
 
     static constexpr Functions functions (const char* name) noexcept
     {
-        return { tanhFloat, sinFloat, asinFloat, sqrtFloat, sinDouble, firAdd, foldAntiderivativeDouble, foldAveragesDouble, name };
+        return { tanhFloat, sinFloat, asinFloat, sqrtFloat, sinDouble, firAdd, foldArguments, foldSecondAverages, driveAverages, name };
     }
 };
 } // namespace VectorMath::Kernels

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -54,45 +55,56 @@ namespace
         }
     }
 
-    // The fold in closed form is asin (sin (u)), and the averaged fold is the mean of the fold along
-    // the step (worked out by a fine midpoint sum), for tiny steps, steps over a corner and steps
-    // over several periods, near 0 and far from it.
-    TEST (TriangleFold, AveragedFoldIsTheFoldsMeanAlongTheStep)
+    // The fold in closed form is asin (sin (u)); the fold averaged twice over three arguments is
+    // the fold's mean over the triangle they span (worked out by a fine midpoint sum over it), on
+    // one straight piece, over corners, with a short step beside a corner, out and back to the
+    // same point (exactly and nearly), within a hair of one point, over several periods, and far
+    // from 0.
+    TEST (TriangleFold, FoldAveragedTwiceIsTheFoldsMeanOverTheArgumentsTriangle)
     {
         for (double u = -40.0; u <= 40.0; u += 0.173)
             EXPECT_NEAR (trianglefold::fold (u), std::asin (std::sin (u)), 1.0e-12) << u;
 
-        const std::pair<double, double> steps[] { { 0.1, 0.1 + 1.0e-9 }, { 0.2, 0.3 }, { 1.5, 1.7 }, { -1.6, -1.5 }, { -3.0, 9.0 }, { 100.0, 100.4 }, { 5.0, 4.0 }, { 0.7, 0.7 } };
+        const auto corner = 0.5 * trianglefold::kPi;
+        const std::array<double, 3> cases[] {
+            { 0.2, 0.3, 0.45 },                              // one piece
+            { 1.4, 1.7, 1.9 },                               // over a corner
+            { corner - 0.3, corner + 2.0e-4, corner + 0.4 }, // a short step over it
+            { corner - 0.2, corner + 0.2, corner - 0.2 },    // out and back
+            { corner - 0.2, corner + 0.3, corner - 0.2 + 5.0e-7 },
+            { corner - 3.0e-6, corner + 2.0e-6, corner - 1.0e-6 },
+            { corner + 1.0e-4, corner - 4.0e-4, corner + 3.0e-4 },
+            { -3.0, 9.0, 2.0 },                              // several periods
+            { 100.0, 100.4, 99.9 },
+            { 0.7, 0.7, 0.7 },
+        };
 
-        for (const auto& [from, to] : steps)
+        for (const auto& [x0, x1, x2] : cases)
         {
-            constexpr int parts = 200000;
+            constexpr int parts = 1500;
             double sum = 0.0;
+            int points = 0;
 
-            for (int k = 0; k < parts; ++k)
-                sum += trianglefold::fold (from + (to - from) * (k + 0.5) / parts);
+            for (int a = 0; a < parts; ++a)
+                for (int b = 0; a + b < parts; ++b)
+                {
+                    // The midpoints of a grid of small triangles, weighted as the triangles are.
+                    for (const auto& [s, t] : { std::pair { (a + 1.0 / 3.0) / parts, (b + 1.0 / 3.0) / parts },
+                                                std::pair { (a + 2.0 / 3.0) / parts, (b + 2.0 / 3.0) / parts } })
+                        if (s + t < 1.0)
+                        {
+                            sum += trianglefold::fold (x0 + s * (x1 - x0) + t * (x2 - x0));
+                            ++points;
+                        }
+                }
 
-            EXPECT_NEAR (trianglefold::averaged (from, to), sum / parts, 1.0e-6) << from << " to " << to;
+            EXPECT_NEAR (trianglefold::averagedTwice (x0, x1, x2), sum / points, 2.0e-6) << x0 << ", " << x1 << ", " << x2;
         }
     }
 
-    // The wavefold's vector kernel for the averages gives trianglefold::averaged bit for bit on
-    // every instruction set this processor runs, whichever step each value sits in (close steps
-    // take the midpoint fold, the others the quotient) and at every run length (the tail after
-    // the last whole batch), and writes nothing past the run.
-    TEST (TriangleFold, VectorAveragesAreTheScalarAveragesOnEveryInstructionSet)
+    std::vector<const VectorMath::Functions*> kernelsToCompare()
     {
-        std::vector<double> arguments;
-
-        for (int k = 0; k < 48; ++k)
-        {
-            const auto base = 37.0 * std::sin (0.61 * k);
-            arguments.push_back (base);
-            arguments.push_back (k % 3 == 0 ? base + 4.0e-7 : base); // a close step, or none
-            arguments.push_back (base - 0.9 * (k % 5));
-        }
-
-        std::vector<const VectorMath::Functions*> kernels { &VectorMath::Kernels::scalar(), &VectorMath::Kernels::sse2() };
+        std::vector<const VectorMath::Functions*> kernels { &VectorMath::Kernels::sse2() };
 
         if (__builtin_cpu_supports ("avx2"))
             kernels.push_back (&VectorMath::Kernels::avx2());
@@ -100,22 +112,101 @@ namespace
         if (__builtin_cpu_supports ("avx512f"))
             kernels.push_back (&VectorMath::Kernels::avx512());
 
+        return kernels;
+    }
+
+    // The wavefold's vector kernels give trianglefold::averagedTwice bit for bit on every
+    // instruction set this processor runs (and so do the platform's), whichever case each value
+    // takes (one piece, a corner, a short step beside one, out and back) and at every run length
+    // (the tail after the last whole batch), and write nothing past the run.
+    TEST (TriangleFold, VectorAveragesAreTheScalarAveragesOnEveryInstructionSet)
+    {
+        std::vector<float> inputs;
+
+        for (int k = 0; k < 60; ++k)
+        {
+            const auto base = (float) (2.3 * std::sin (0.61 * k));
+            inputs.push_back (base);
+            inputs.push_back (k % 3 == 0 ? base + 2.0e-5f : base); // a short step, or none
+            inputs.push_back (k % 4 == 0 ? base : base - 0.09f * (float) (k % 5)); // out and back
+        }
+
+        auto kernels = kernelsToCompare();
+        kernels.push_back (&VectorMath::Kernels::scalar());
+        constexpr float drive = 16.0f, bias = 0.3f;
+
         for (const auto* kernel : kernels)
         {
             for (int start = 0; start < 3; ++start)
             {
                 for (int count = 0; count <= 40; ++count)
                 {
-                    const auto* const x = arguments.data() + start;
-                    std::vector<double> integrals (x, x + count + 1), averages ((size_t) count + 1, 42.0);
-                    kernel->foldAntiderivativeDouble (integrals.data(), count + 1);
-                    kernel->foldAveragesDouble (x, integrals.data(), averages.data(), count);
+                    const auto* const input = inputs.data() + start;
+                    std::vector<double> arguments ((size_t) count + 2), integrals ((size_t) count + 2), averages ((size_t) count);
+                    std::vector<float> output ((size_t) count + 1, 42.0f);
+                    kernel->foldArguments (input, count + 2, drive, bias, arguments.data(), integrals.data());
+                    kernel->foldSecondAverages (arguments.data(), integrals.data(), 0.25, averages.data(), output.data(), count);
 
                     for (int i = 0; i < count; ++i)
-                        ASSERT_EQ (averages[(size_t) i], trianglefold::averaged (x[i], x[i + 1])) << kernel->name << ", count " << count << ", value " << i;
+                    {
+                        const auto x = [&] (int k)
+                        { return (double) (drive * input[i + k] + bias); };
+                        const auto expected = (float) ((trianglefold::averagedTwice (x (0), x (1), x (2)) - 0.25) * (1.0 / trianglefold::kPi));
+                        ASSERT_EQ (output[(size_t) i], expected) << kernel->name << ", count " << count << ", value " << i;
+                    }
 
-                    ASSERT_EQ (averages.back(), 42.0) << kernel->name << " wrote past the end";
+                    ASSERT_EQ (output.back(), 42.0f) << kernel->name << " wrote past the end";
                 }
+            }
+        }
+    }
+
+    // The drive's averaged curve: every instruction set gives the same bits, at every run length,
+    // and each value is the curve's mean over its step (a fine midpoint sum of the curve), for
+    // long steps, short ones (the midpoint's tanh) and none, with and without an offset; nothing
+    // is written past the run.
+    TEST (DriveCurve, VectorAveragesAreTheCurvesMeanOverEachStepOnEveryInstructionSet)
+    {
+        std::vector<float> inputs;
+
+        for (int k = 0; k < 100; ++k)
+            inputs.push_back (k % 7 == 6 ? inputs.back() + 1.0e-5f : (float) (0.8 * std::sin (0.37 * k))); // a short step, or a long one
+
+        for (const auto& [offset, gain] : { std::pair { 0.0f, 19.0f }, std::pair { 0.2f, 3.0f } })
+        {
+            auto offsetShape = offset * gain;
+            VectorMath::Kernels::sse2().tanhFloat (&offsetShape, 1);
+            auto run = [&] (const VectorMath::Functions& kernel, int count)
+            {
+                std::vector<float> arguments ((size_t) count + 1), tails ((size_t) count + 1), output ((size_t) count + 1, 42.0f);
+                arguments[0] = (inputs[0] + offset) * gain;
+                kernel.driveAverages (inputs.data() + 1, count, offset, gain, offsetShape, arguments.data(), tails.data(), output.data());
+                EXPECT_EQ (output.back(), 42.0f) << kernel.name << " wrote past the end";
+                output.pop_back();
+                return output;
+            };
+
+            const auto reference = run (VectorMath::Kernels::sse2(), 90);
+
+            for (const auto* kernel : kernelsToCompare())
+                for (int count = 0; count <= 70; ++count)
+                {
+                    const auto output = run (*kernel, count);
+
+                    for (int i = 0; i < count; ++i)
+                        ASSERT_EQ (output[(size_t) i], reference[(size_t) i]) << kernel->name << ", count " << count << ", value " << i;
+                }
+
+            for (size_t i = 0; i < reference.size(); ++i)
+            {
+                const auto from = (double) inputs[i], to = (double) inputs[i + 1];
+                constexpr int parts = 20000;
+                double sum = 0.0;
+
+                for (int k = 0; k < parts; ++k)
+                    sum += (std::tanh ((from + (to - from) * (k + 0.5) / parts + offset) * gain) - offsetShape) / gain;
+
+                EXPECT_NEAR (reference[i], sum / parts, 2.0e-6) << "step " << i << " from " << from << " to " << to;
             }
         }
     }
