@@ -177,7 +177,7 @@ void runHighQualityDrive (float* const* channels, int numChannels, int numSample
     VectorMath::tanhInPlace (&offsetShape, 1);
 
     std::array<float, kChunkLength * Oversampler::kMaxFactor> fast;
-    std::array<float, kChunkLength * Oversampler::kMaxFactor + 1> arguments, tails;
+    std::array<float, kChunkLength * Oversampler::kMaxFactor + 1> arguments;
     ChunkValues shaped {}, dry {};
     const auto length = state.buffers[0].getLength();
 
@@ -194,7 +194,7 @@ void runHighQualityDrive (float* const* channels, int numChannels, int numSample
             // Each top-rate sample the curve's mean over the step from the argument before.
             auto& last = state.lastDriveArgument[(size_t) channel];
             arguments[0] = state.driveArgumentKnown ? last : (fast[0] + b) * u;
-            VectorMath::driveAverages (fast.data(), count, b, u, offsetShape, arguments.data(), tails.data(), fast.data());
+            VectorMath::driveAverages (fast.data(), count, b, u, offsetShape, arguments.data(), fast.data());
             last = arguments[(size_t) count];
             oversampler.down (channel, fast.data(), n, shaped.data());
 

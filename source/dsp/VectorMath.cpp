@@ -53,19 +53,32 @@ namespace
             output[i] = (float) ((trianglefold::averagedTwice (arguments[i], arguments[i + 1], arguments[i + 2]) - offset) * (1.0 / trianglefold::kPi));
     }
 
-    void scalarDriveAverages (const float* input, int count, float offset, float gain, float offsetShape, float* arguments, float*, float* output) noexcept
+    // The mean of tanh over [z0, z1], in the kernels' way with the platform's functions.
+    float scalarTanhMean (float z0, float z1) noexcept
     {
-        auto tail = [] (float z)
-        { return std::log1p (std::exp (-2.0f * std::abs (z))); };
+        const auto step = z1 - z0;
 
+        if (step == 0.0f)
+            return std::tanh (0.5f * (z0 + z1));
+
+        if (std::abs (step) >= kLongTanhStep)
+        {
+            auto tail = [] (float z)
+            { return std::log1p (std::exp (-2.0f * std::abs (z))); };
+
+            return ((std::abs (z1) - std::abs (z0)) + (tail (z1) - tail (z0))) / step;
+        }
+
+        const auto product = std::tanh (0.5f * (z0 + z1)) * std::tanh (0.5f * step);
+        return std::log1p (2.0f * product / (1.0f - product)) / step;
+    }
+
+    void scalarDriveAverages (const float* input, int count, float offset, float gain, float offsetShape, float* arguments, float* output) noexcept
+    {
         for (int i = 0; i < count; ++i)
         {
-            const auto z0 = arguments[i];
-            const auto z1 = arguments[i + 1] = (input[i] + offset) * gain;
-            const auto step = z1 - z0;
-            const auto mean = std::abs (step) < kSmallestDriveStep ? std::tanh (0.5f * (z1 + z0))
-                                                                   : ((std::abs (z1) - std::abs (z0)) + (tail (z1) - tail (z0))) / step;
-            output[i] = (mean - offsetShape) / gain;
+            arguments[i + 1] = (input[i] + offset) * gain;
+            output[i] = (scalarTanhMean (arguments[i], arguments[i + 1]) - offsetShape) / gain;
         }
     }
 
@@ -118,9 +131,9 @@ void foldSecondAverages (const double* arguments, const double* integrals, doubl
     current->foldSecondAverages (arguments, integrals, offset, averages, output, count);
 }
 
-void driveAverages (const float* input, int count, float offset, float gain, float offsetShape, float* arguments, float* tails, float* output) noexcept
+void driveAverages (const float* input, int count, float offset, float gain, float offsetShape, float* arguments, float* output) noexcept
 {
-    current->driveAverages (input, count, offset, gain, offsetShape, arguments, tails, output);
+    current->driveAverages (input, count, offset, gain, offsetShape, arguments, output);
 }
 
 const char* instructionSet() noexcept

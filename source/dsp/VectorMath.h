@@ -38,13 +38,13 @@ void foldSecondAverages (const double* arguments, const double* integrals, doubl
 
 // The high quality drive's curve (tanh (z) - offsetShape) / gain, z = (input + offset) * gain,
 // averaged over each step from the argument before (first-order antiderivative anti-aliasing,
-// log cosh being tanh's antiderivative): output[i] = ((log cosh (z[i + 1]) - log cosh (z[i])) /
-// (z[i + 1] - z[i]) - offsetShape) / gain, with tanh at the step's midpoint for a step below
-// kSmallestDriveStep, for i in [0, count). arguments and tails are scratch for count + 1 floats;
+// log cosh being tanh's antiderivative): output[i] = (mean of tanh over [z[i], z[i + 1]] -
+// offsetShape) / gain, for i in [0, count). arguments is scratch for count + 1 floats:
 // arguments[0] holds the argument before input[0] and, on return, arguments[count] the last.
-inline constexpr float kSmallestDriveStep = 1.0e-3f;
+// Accurate to a few units in the last place of the mean, for quiet signals as for loud ones.
+inline constexpr float kLongTanhStep = 4.0f;
 
-void driveAverages (const float* input, int count, float offset, float gain, float offsetShape, float* arguments, float* tails, float* output) noexcept;
+void driveAverages (const float* input, int count, float offset, float gain, float offsetShape, float* arguments, float* output) noexcept;
 
 // The instruction set the kernels use: "avx512", "avx2", "sse2", or "scalar" when the scalar
 // path is selected.
@@ -65,7 +65,7 @@ struct Functions
     void (*firAdd) (const float*, const float*, int, float*, int) noexcept;
     void (*foldArguments) (const float*, int, float, float, double*, double*) noexcept;
     void (*foldSecondAverages) (const double*, const double*, double, double*, float*, int) noexcept;
-    void (*driveAverages) (const float*, int, float, float, float, float*, float*, float*) noexcept;
+    void (*driveAverages) (const float*, int, float, float, float, float*, float*) noexcept;
     const char* name;
 };
 

@@ -216,59 +216,69 @@ struct For
             output[i] = (float) ((averages[i] - offset) * (1.0 / pi));
     }
 
-    // The high quality drive's averaged curve (VectorMath::driveAverages): log cosh's difference
-    // quotient, its |z| part taken apart from the rest (log1p (exp (-2 |z|)), below log 2) so
-    // that nothing large cancels in float; tanh at the midpoint for short steps.
-    static void driveAverages (const float* input, int count, float offset, float gain, float offsetShape, float* arguments, float* tails, float* output) noexcept
+    // The mean of tanh over [z0, z1] for a batch of steps (VectorMath::driveAverages): log cosh's
+    // difference over the step, written as log1p (2 a b / (1 - a b)) with a = tanh (midpoint) and
+    // b = tanh (step / 2), which has no difference of nearly equal values in it, so that a quiet
+    // signal keeps its digits in float; tanh of the point itself for no step; and for a step of
+    // kLongTanhStep or more (where a b may round to 1), |z| and log1p (exp (-2 |z|)) apart.
+    static xsimd::batch<float, Arch> tanhMean (xsimd::batch<float, Arch> z0, xsimd::batch<float, Arch> z1) noexcept
+    {
+        using Batch = xsimd::batch<float, Arch>;
+        const auto step = z1 - z0;
+        const auto none = step == Batch (0.0f);
+        const auto a = xsimd::tanh (Batch (0.5f) * (z0 + z1));
+        const auto b = xsimd::tanh (Batch (0.5f) * step);
+        const auto product = a * b;
+        const auto quotient = xsimd::log1p (Batch (2.0f) * product / (Batch (1.0f) - product)) / xsimd::select (none, Batch (1.0f), step);
+        const auto longStep = xsimd::abs (step) >= Batch (kLongTanhStep);
+
+        if (! xsimd::any (longStep))
+            return xsimd::select (none, a, quotient);
+
+        auto tail = [] (Batch z)
+        { return xsimd::log1p (xsimd::exp (Batch (-2.0f) * xsimd::abs (z))); };
+
+        const auto apart = ((xsimd::abs (z1) - xsimd::abs (z0)) + (tail (z1) - tail (z0))) / xsimd::select (none, Batch (1.0f), step);
+        return xsimd::select (none, a, xsimd::select (longStep, apart, quotient));
+    }
+
+    // value (i, mean) for each i in [0, count) and the mean of tanh over [arguments[i],
+    // arguments[i + 1]], the tail through a whole batch as in applyInPlaceAs.
+    template <typename Finish>
+    static void forEachTanhMean (const float* arguments, int count, float* output, Finish finish) noexcept
     {
         using Batch = xsimd::batch<float, Arch>;
         constexpr int width = (int) Batch::size;
-
-        for (int i = 0; i < count; ++i)
-            tails[i + 1] = arguments[i + 1] = (input[i] + offset) * gain;
-
-        tails[0] = arguments[0];
-        applyInPlace<Arch> (tails, count + 1, [] (auto z)
-                            { return xsimd::log1p (xsimd::exp (decltype (z) (-2.0f) * xsimd::abs (z))); });
-
-        auto mean = [] (Batch z0, Batch z1, Batch tail0, Batch tail1)
-        {
-            const auto step = z1 - z0;
-            const auto close = xsimd::abs (step) < Batch (kSmallestDriveStep);
-            const auto rise = (xsimd::abs (z1) - xsimd::abs (z0)) + (tail1 - tail0);
-            const auto quotient = rise / xsimd::select (close, Batch (1.0f), step);
-            return xsimd::any (close) ? xsimd::select (close, xsimd::tanh (Batch (0.5f) * (z1 + z0)), quotient) : quotient;
-        };
-
         int i = 0;
 
         for (; i + width <= count; i += width)
-        {
-            const auto value = mean (Batch::load_unaligned (arguments + i), Batch::load_unaligned (arguments + i + 1),
-                                     Batch::load_unaligned (tails + i), Batch::load_unaligned (tails + i + 1));
-            ((value - Batch (offsetShape)) / Batch (gain)).store_unaligned (output + i);
-        }
+            finish (i, tanhMean (Batch::load_unaligned (arguments + i), Batch::load_unaligned (arguments + i + 1))).store_unaligned (output + i);
 
         if (i < count)
         {
-            // The tail through a whole batch, as the functions above do, so that every value
-            // sees the same operations.
-            alignas (64) float z0[Batch::size] {}, z1[Batch::size] {}, tail0[Batch::size] {}, tail1[Batch::size] {};
+            alignas (64) float z[Batch::size + 1] {};
+
+            for (int k = 0; i + k <= count; ++k)
+                z[k] = arguments[i + k];
+
+            alignas (64) float result[Batch::size] {};
+            finish (i, tanhMean (Batch::load_unaligned (z), Batch::load_unaligned (z + 1))).store_aligned (result);
 
             for (int k = 0; i + k < count; ++k)
-            {
-                z0[k] = arguments[i + k];
-                z1[k] = arguments[i + k + 1];
-                tail0[k] = tails[i + k];
-                tail1[k] = tails[i + k + 1];
-            }
-
-            const auto value = mean (Batch::load_aligned (z0), Batch::load_aligned (z1), Batch::load_aligned (tail0), Batch::load_aligned (tail1));
-            ((value - Batch (offsetShape)) / Batch (gain)).store_aligned (z0);
-
-            for (int k = 0; i + k < count; ++k)
-                output[i + k] = z0[k];
+                output[i + k] = result[k];
         }
+    }
+
+    // The high quality drive's averaged curve (VectorMath::driveAverages).
+    static void driveAverages (const float* input, int count, float offset, float gain, float offsetShape, float* arguments, float* output) noexcept
+    {
+        using Batch = xsimd::batch<float, Arch>;
+
+        for (int i = 0; i < count; ++i)
+            arguments[i + 1] = (input[i] + offset) * gain;
+
+        forEachTanhMean (arguments, count, output, [offsetShape, gain] (int, Batch mean)
+                         { return (mean - Batch (offsetShape)) / Batch (gain); });
     }
 
     static constexpr Functions functions (const char* name) noexcept
