@@ -75,10 +75,11 @@ namespace
             sum += taps[(size_t) n];
         }
 
+        // Symmetric to the last bit, as the filters read only their first half.
         std::vector<float> result ((size_t) count);
 
         for (size_t n = 0; n < taps.size(); ++n)
-            result[n] = (float) (taps[n] / sum);
+            result[n] = (float) (taps[std::min (n, taps.size() - 1 - n)] / sum);
 
         return result;
     }
@@ -188,7 +189,6 @@ void Oversampler::prepare (int numStages, int numChannels, int workDelay)
     }
 
     channels.assign ((size_t) std::max (0, numChannels), {});
-    int longestHistory = 0;
 
     for (auto& channel : channels)
     {
@@ -196,19 +196,18 @@ void Oversampler::prepare (int numStages, int numChannels, int workDelay)
         {
             const auto inputLength = kChunkLength << s; // at the stage's lower rate
             channel.upWindow[(size_t) s] = claim (filters[(size_t) s].upHistory + inputLength);
-            channel.downWindow[(size_t) s] = claim (filters[(size_t) s].downHistory + 2 * inputLength);
+            // The way down's window at the higher rate, kept parted into its even and odd places.
+            channel.downEven[(size_t) s] = claim (filters[(size_t) s].downHistory / 2 + inputLength);
+            channel.downOdd[(size_t) s] = claim (filters[(size_t) s].downHistory / 2 + inputLength);
         }
 
         channel.padWindow = claim (padding + kChunkLength * factor);
         channel.dryLine = claim (dryLength);
     }
 
-    for (int s = 0; s < stages; ++s)
-        longestHistory = std::max ({ longestHistory, filters[(size_t) s].upHistory, filters[(size_t) s].downHistory });
-
     between = claim (kChunkLength * factor);
-    even = claim (kChunkLength * factor + longestHistory);
-    odd = claim (kChunkLength * factor + longestHistory);
+    even = claim (kChunkLength * factor / 2);
+    odd = claim (kChunkLength * factor / 2);
 
     storage.assign ((size_t) size, 0.0f);
     std::copy (taps.begin(), taps.end(), storage.begin());
@@ -239,26 +238,17 @@ void Oversampler::up (int channelIndex, const float* input, int n, float* output
         const auto history = stage.upHistory;
         std::memcpy (window + history, source, sizeof (float) * (size_t) length);
 
-        // Each phase's outputs side by side, then interleaved into the next rate.
-        std::fill (evenOutputs, evenOutputs + length, 0.0f);
-        std::fill (oddOutputs, oddOutputs + length, 0.0f);
-
+        // Each phase's outputs side by side, then woven into the next rate.
         for (int p = 0; p < 2; ++p)
         {
             const auto& phase = stage.upPhases[(size_t) p];
-            VectorMath::firAdd (window + phase.offset, at (phase.taps), phase.count, p == 0 ? evenOutputs : oddOutputs, length);
+            VectorMath::firSymmetric (window + phase.offset, at (phase.taps), phase.count, p == 0 ? evenOutputs : oddOutputs, length, false);
         }
 
         std::memmove (window, window + length, sizeof (float) * (size_t) history);
 
         auto* destination = s == stages - 1 ? output : at (between);
-
-        for (int m = 0; m < length; ++m)
-        {
-            destination[2 * m] = evenOutputs[m];
-            destination[2 * m + 1] = oddOutputs[m];
-        }
-
+        VectorMath::interleave (evenOutputs, oddOutputs, destination, length);
         source = destination;
         length *= 2;
     }
@@ -268,8 +258,6 @@ void Oversampler::down (int channelIndex, const float* input, int n, float* outp
 {
     auto& channel = channels[(size_t) channelIndex];
     auto length = n * getFactor();
-    auto* const evenInputs = at (even);
-    auto* const oddInputs = at (odd);
 
     // The padding that makes the delay a whole number of base samples, at the top rate.
     auto* const pad = at (channel.padWindow);
@@ -279,29 +267,22 @@ void Oversampler::down (int channelIndex, const float* input, int n, float* outp
     for (int s = stages - 1; s >= 0; --s)
     {
         const auto& stage = filters[(size_t) s];
-        auto* const window = at (channel.downWindow[(size_t) s]);
-        const auto history = stage.downHistory;
-        std::memcpy (window + history, source, sizeof (float) * (size_t) length);
-
+        auto* const evenInputs = at (channel.downEven[(size_t) s]);
+        auto* const oddInputs = at (channel.downOdd[(size_t) s]);
+        const auto history = stage.downHistory / 2; // in each of the two parts
         const auto outputs = length / 2;
-        const auto span = (history + length) / 2;
-
-        for (int i = 0; i < span; ++i)
-        {
-            evenInputs[i] = window[2 * i];
-            oddInputs[i] = window[2 * i + 1];
-        }
+        VectorMath::deinterleave (source, evenInputs + history, oddInputs + history, outputs);
 
         auto* destination = s == 0 ? output : at (between);
-        std::fill (destination, destination + outputs, 0.0f);
 
         for (int p = 0; p < 2; ++p)
         {
             const auto& phase = stage.downPhases[(size_t) p];
-            VectorMath::firAdd ((p == 0 ? evenInputs : oddInputs) + phase.offset, at (phase.taps), phase.count, destination, outputs);
+            VectorMath::firSymmetric ((p == 0 ? evenInputs : oddInputs) + phase.offset, at (phase.taps), phase.count, destination, outputs, p == 1);
         }
 
-        std::memmove (window, window + length, sizeof (float) * (size_t) history);
+        std::memmove (evenInputs, evenInputs + outputs, sizeof (float) * (size_t) history);
+        std::memmove (oddInputs, oddInputs + outputs, sizeof (float) * (size_t) history);
 
         // The first stage down reads the padded input, so the pad's window moves on after it.
         if (s == stages - 1)

@@ -73,11 +73,12 @@ private:
         int upHistory = 0, downHistory = 0;        // input samples kept from chunk to chunk
     };
 
-    // One channel's memories in `storage`: per stage, the window of past input before the new
-    // chunk, the top rate's padding window and the dry side's line.
+    // One channel's memories in `storage`: per stage, the windows of past input before the new
+    // chunk (the way down's parted into even and odd places), the top rate's padding window and
+    // the dry side's line.
     struct ChannelState
     {
-        std::array<int, kMaxStages> upWindow {}, downWindow {};
+        std::array<int, kMaxStages> upWindow {}, downEven {}, downOdd {};
         int padWindow = 0, dryLine = 0, dryWrite = 0;
     };
 
@@ -86,7 +87,7 @@ private:
     int stages = 1, latency = 0, padding = 0, dryLength = 1;
     std::array<StageFilters, kMaxStages> filters;
     std::vector<ChannelState> channels;
-    // Scratch for a chunk at the rates in between and the down stage's split input.
+    // Scratch for a chunk at the rates in between and the up stage's two phases' outputs.
     int between = 0, even = 0, odd = 0;
     std::vector<float> storage;
 };

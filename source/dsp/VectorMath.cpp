@@ -25,16 +25,40 @@ namespace
     float scalarSqrt (float x) { return std::sqrt (x); }
     double scalarSinDouble (double x) { return std::sin (x); }
 
-    void scalarFirAdd (const float* input, const float* taps, int numTaps, float* output, int count) noexcept
+    void scalarFirSymmetric (const float* input, const float* taps, int numTaps, float* output, int count, bool accumulate) noexcept
     {
+        const auto pairs = numTaps / 2;
+
         for (int m = 0; m < count; ++m)
         {
-            auto a = output[m];
+            auto a = accumulate ? output[m] : 0.0f;
+            const auto* x = input + m;
 
-            for (int k = 0; k < numTaps; ++k)
-                a = a + taps[k] * input[m + k];
+            for (int k = 0; k < pairs; ++k)
+                a = a + taps[k] * (x[k] + x[numTaps - 1 - k]);
+
+            if (numTaps % 2 != 0)
+                a = a + taps[pairs] * x[pairs];
 
             output[m] = a;
+        }
+    }
+
+    void scalarInterleave (const float* even, const float* odd, float* output, int n) noexcept
+    {
+        for (int m = 0; m < n; ++m)
+        {
+            output[2 * m] = even[m];
+            output[2 * m + 1] = odd[m];
+        }
+    }
+
+    void scalarDeinterleave (const float* input, float* even, float* odd, int n) noexcept
+    {
+        for (int m = 0; m < n; ++m)
+        {
+            even[m] = input[2 * m];
+            odd[m] = input[2 * m + 1];
         }
     }
 
@@ -105,7 +129,7 @@ const Functions& Kernels::scalar() noexcept
 {
     static constexpr Functions functions { scalarInPlace<float, scalarTanh>, scalarInPlace<float, scalarSin>,
                                            scalarInPlace<float, scalarAsin>, scalarInPlace<float, scalarSqrt>,
-                                           scalarInPlace<double, scalarSinDouble>, scalarFirAdd,
+                                           scalarInPlace<double, scalarSinDouble>, scalarFirSymmetric, scalarInterleave, scalarDeinterleave,
                                            scalarFoldArguments, scalarFoldSecondAverages, scalarDriveAverages, "scalar" };
     return functions;
 }
@@ -116,9 +140,19 @@ void asinInPlace (float* values, int count) noexcept { current->asinFloat (value
 void sqrtInPlace (float* values, int count) noexcept { current->sqrtFloat (values, count); }
 void sinInPlace (double* values, int count) noexcept { current->sinDouble (values, count); }
 
-void firAdd (const float* input, const float* taps, int numTaps, float* output, int count) noexcept
+void firSymmetric (const float* input, const float* taps, int numTaps, float* output, int count, bool accumulate) noexcept
 {
-    current->firAdd (input, taps, numTaps, output, count);
+    current->firSymmetric (input, taps, numTaps, output, count, accumulate);
+}
+
+void interleave (const float* even, const float* odd, float* output, int n) noexcept
+{
+    current->interleave (even, odd, output, n);
+}
+
+void deinterleave (const float* input, float* even, float* odd, int n) noexcept
+{
+    current->deinterleave (input, even, odd, n);
 }
 
 void foldArguments (const float* input, int count, float drive, float bias, double* arguments, double* integrals) noexcept

@@ -19,10 +19,16 @@ void asinInPlace (float* values, int count) noexcept;
 void sqrtInPlace (float* values, int count) noexcept;
 void sinInPlace (double* values, int count) noexcept;
 
-// A filter's correlation added to what `output` holds: output[m] += sum over k < numTaps of
-// taps[k] * input[m + k], for m in [0, count). The input must hold count + numTaps - 1 values.
-// Sums run in the taps' order on every instruction set, so all give the same bits.
-void firAdd (const float* input, const float* taps, int numTaps, float* output, int count) noexcept;
+// A symmetric filter's correlation: output[m] = (accumulate ? output[m] : 0) + the sum over
+// k < numTaps / 2 of taps[k] * (input[m + k] + input[m + numTaps - 1 - k]), plus
+// taps[numTaps / 2] * input[m + numTaps / 2] for an odd count, for m in [0, count). Only the
+// first half of the taps (and the middle one) is read. The input must hold count + numTaps - 1
+// values. Sums run in the same order on every instruction set, so all give the same bits.
+void firSymmetric (const float* input, const float* taps, int numTaps, float* output, int count, bool accumulate) noexcept;
+
+// output[2 m] = even[m], output[2 m + 1] = odd[m], for m in [0, n); and back.
+void interleave (const float* even, const float* odd, float* output, int n) noexcept;
+void deinterleave (const float* input, float* even, float* odd, int n) noexcept;
 
 // The high quality wavefold's arguments at the top rate, arguments[i] = drive * input[i] + bias
 // (worked in float, as the fold's input is, then held as doubles), and their second
@@ -62,7 +68,9 @@ struct Functions
     void (*asinFloat) (float*, int) noexcept;
     void (*sqrtFloat) (float*, int) noexcept;
     void (*sinDouble) (double*, int) noexcept;
-    void (*firAdd) (const float*, const float*, int, float*, int) noexcept;
+    void (*firSymmetric) (const float*, const float*, int, float*, int, bool) noexcept;
+    void (*interleave) (const float*, const float*, float*, int) noexcept;
+    void (*deinterleave) (const float*, float*, float*, int) noexcept;
     void (*foldArguments) (const float*, int, float, float, double*, double*) noexcept;
     void (*foldSecondAverages) (const double*, const double*, double, double*, float*, int) noexcept;
     void (*driveAverages) (const float*, int, float, float, float, float*, float*) noexcept;

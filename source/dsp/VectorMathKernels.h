@@ -84,30 +84,43 @@ struct For
                             { return xsimd::sin (x); });
     }
 
-    // output[m] += taps[0] * input[m] + ... + taps[numTaps - 1] * input[m + numTaps - 1], each
-    // sum taken in the taps' order from output[m], so every width gives the same bits. Four
-    // batches of outputs at a time keep four independent additions in flight.
-    static void firAdd (const float* input, const float* taps, int numTaps, float* output, int count) noexcept
+    // A symmetric filter's correlation (VectorMath::firSymmetric): each output the sum, in the
+    // taps' order, of taps[k] times the pair of inputs k and numTaps - 1 - k added first, then
+    // the middle tap's product for an odd count, from output[m] or from 0. Four batches of
+    // outputs at a time keep four independent additions in flight.
+    static void firSymmetric (const float* input, const float* taps, int numTaps, float* output, int count, bool accumulate) noexcept
     {
         using Batch = xsimd::batch<float, Arch>;
         constexpr int width = (int) Batch::size;
+        const auto pairs = numTaps / 2;
+        const auto last = numTaps - 1;
+        const auto hasMiddle = numTaps % 2 != 0;
         int m = 0;
+
+        auto start = [&] (int at)
+        { return accumulate ? Batch::load_unaligned (output + at) : Batch (0.0f); };
 
         for (; m + 4 * width <= count; m += 4 * width)
         {
-            auto a0 = Batch::load_unaligned (output + m);
-            auto a1 = Batch::load_unaligned (output + m + width);
-            auto a2 = Batch::load_unaligned (output + m + 2 * width);
-            auto a3 = Batch::load_unaligned (output + m + 3 * width);
+            auto a0 = start (m), a1 = start (m + width), a2 = start (m + 2 * width), a3 = start (m + 3 * width);
             const auto* x = input + m;
 
-            for (int k = 0; k < numTaps; ++k)
+            for (int k = 0; k < pairs; ++k)
             {
                 const Batch tap (taps[k]);
-                a0 = a0 + tap * Batch::load_unaligned (x + k);
-                a1 = a1 + tap * Batch::load_unaligned (x + k + width);
-                a2 = a2 + tap * Batch::load_unaligned (x + k + 2 * width);
-                a3 = a3 + tap * Batch::load_unaligned (x + k + 3 * width);
+                a0 = a0 + tap * (Batch::load_unaligned (x + k) + Batch::load_unaligned (x + last - k));
+                a1 = a1 + tap * (Batch::load_unaligned (x + k + width) + Batch::load_unaligned (x + last - k + width));
+                a2 = a2 + tap * (Batch::load_unaligned (x + k + 2 * width) + Batch::load_unaligned (x + last - k + 2 * width));
+                a3 = a3 + tap * (Batch::load_unaligned (x + k + 3 * width) + Batch::load_unaligned (x + last - k + 3 * width));
+            }
+
+            if (hasMiddle)
+            {
+                const Batch tap (taps[pairs]);
+                a0 = a0 + tap * Batch::load_unaligned (x + pairs);
+                a1 = a1 + tap * Batch::load_unaligned (x + pairs + width);
+                a2 = a2 + tap * Batch::load_unaligned (x + pairs + 2 * width);
+                a3 = a3 + tap * Batch::load_unaligned (x + pairs + 3 * width);
             }
 
             a0.store_unaligned (output + m);
@@ -118,22 +131,50 @@ struct For
 
         for (; m + width <= count; m += width)
         {
-            auto a = Batch::load_unaligned (output + m);
+            auto a = start (m);
+            const auto* x = input + m;
 
-            for (int k = 0; k < numTaps; ++k)
-                a = a + Batch (taps[k]) * Batch::load_unaligned (input + m + k);
+            for (int k = 0; k < pairs; ++k)
+                a = a + Batch (taps[k]) * (Batch::load_unaligned (x + k) + Batch::load_unaligned (x + last - k));
+
+            if (hasMiddle)
+                a = a + Batch (taps[pairs]) * Batch::load_unaligned (x + pairs);
 
             a.store_unaligned (output + m);
         }
 
         for (; m < count; ++m)
         {
-            auto a = output[m];
+            auto a = accumulate ? output[m] : 0.0f;
+            const auto* x = input + m;
 
-            for (int k = 0; k < numTaps; ++k)
-                a = a + taps[k] * input[m + k];
+            for (int k = 0; k < pairs; ++k)
+                a = a + taps[k] * (x[k] + x[last - k]);
+
+            if (hasMiddle)
+                a = a + taps[pairs] * x[pairs];
 
             output[m] = a;
+        }
+    }
+
+    // Two runs of n values woven into one, and one run of 2 n values parted into its even and
+    // odd places (plain loops: the compiler vectorises them with this file's instruction set).
+    static void interleave (const float* even, const float* odd, float* output, int n) noexcept
+    {
+        for (int m = 0; m < n; ++m)
+        {
+            output[2 * m] = even[m];
+            output[2 * m + 1] = odd[m];
+        }
+    }
+
+    static void deinterleave (const float* input, float* even, float* odd, int n) noexcept
+    {
+        for (int m = 0; m < n; ++m)
+        {
+            even[m] = input[2 * m];
+            odd[m] = input[2 * m + 1];
         }
     }
 
@@ -283,7 +324,7 @@ struct For
 
     static constexpr Functions functions (const char* name) noexcept
     {
-        return { tanhFloat, sinFloat, asinFloat, sqrtFloat, sinDouble, firAdd, foldArguments, foldSecondAverages, driveAverages, name };
+        return { tanhFloat, sinFloat, asinFloat, sqrtFloat, sinDouble, firSymmetric, interleave, deinterleave, foldArguments, foldSecondAverages, driveAverages, name };
     }
 };
 } // namespace VectorMath::Kernels
