@@ -31,16 +31,23 @@ namespace
 
         for (int m = 0; m < count; ++m)
         {
-            auto a = accumulate ? output[m] : 0.0f;
             const auto* x = input + m;
+            auto even = accumulate ? output[m] : 0.0f, odd = 0.0f;
 
             for (int k = 0; k < pairs; ++k)
-                a = a + taps[k] * (x[k] + x[numTaps - 1 - k]);
+            {
+                if (k % 2 == 0)
+                    even = even + taps[k] * (x[k] + x[numTaps - 1 - k]);
+                else
+                    odd = odd + taps[k] * (x[k] + x[numTaps - 1 - k]);
+            }
+
+            even = even + odd;
 
             if (numTaps % 2 != 0)
-                a = a + taps[pairs] * x[pairs];
+                even = even + taps[pairs] * x[pairs];
 
-            output[m] = a;
+            output[m] = even;
         }
     }
 

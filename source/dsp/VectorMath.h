@@ -21,9 +21,10 @@ void sinInPlace (double* values, int count) noexcept;
 
 // A symmetric filter's correlation: output[m] = (accumulate ? output[m] : 0) + the sum over
 // k < numTaps / 2 of taps[k] * (input[m + k] + input[m + numTaps - 1 - k]), plus
-// taps[numTaps / 2] * input[m + numTaps / 2] for an odd count, for m in [0, count). Only the
-// first half of the taps (and the middle one) is read. The input must hold count + numTaps - 1
-// values. Sums run in the same order on every instruction set, so all give the same bits.
+// taps[numTaps / 2] * input[m + numTaps / 2] for an odd count, for m in [0, count): the even k
+// and the odd k summed apart, then together, then the middle tap. Only the first half of the
+// taps (and the middle one) is read. The input must hold count + numTaps - 1 values. Sums run
+// in the same order on every instruction set, so all give the same bits.
 void firSymmetric (const float* input, const float* taps, int numTaps, float* output, int count, bool accumulate) noexcept;
 
 // output[2 m] = even[m], output[2 m + 1] = odd[m], for m in [0, n); and back.

@@ -84,10 +84,11 @@ struct For
                             { return xsimd::sin (x); });
     }
 
-    // A symmetric filter's correlation (VectorMath::firSymmetric): each output the sum, in the
-    // taps' order, of taps[k] times the pair of inputs k and numTaps - 1 - k added first, then
-    // the middle tap's product for an odd count, from output[m] or from 0. Four batches of
-    // outputs at a time keep four independent additions in flight.
+    // A symmetric filter's correlation (VectorMath::firSymmetric): taps[k] times the pair of
+    // inputs k and numTaps - 1 - k (added first), summed in two halves, the even k in the taps'
+    // order from output[m] (or 0) and the odd k from 0, which halves the chain of additions
+    // each output waits on; then the halves' sum, then the middle tap's product for an odd
+    // count. Four batches of outputs at a time keep eight independent sums in flight.
     static void firSymmetric (const float* input, const float* taps, int numTaps, float* output, int count, bool accumulate) noexcept
     {
         using Batch = xsimd::batch<float, Arch>;
@@ -100,61 +101,81 @@ struct For
         auto start = [&] (int at)
         { return accumulate ? Batch::load_unaligned (output + at) : Batch (0.0f); };
 
+        auto pair = [last] (const float* x, int k)
+        { return Batch::load_unaligned (x + k) + Batch::load_unaligned (x + last - k); };
+
         for (; m + 4 * width <= count; m += 4 * width)
         {
-            auto a0 = start (m), a1 = start (m + width), a2 = start (m + 2 * width), a3 = start (m + 3 * width);
-            const auto* x = input + m;
+            const float* x[4] { input + m, input + m + width, input + m + 2 * width, input + m + 3 * width };
+            Batch even[4] { start (m), start (m + width), start (m + 2 * width), start (m + 3 * width) };
+            Batch odd[4] { Batch (0.0f), Batch (0.0f), Batch (0.0f), Batch (0.0f) };
+            int k = 0;
 
-            for (int k = 0; k < pairs; ++k)
+            for (; k + 1 < pairs; k += 2)
             {
-                const Batch tap (taps[k]);
-                a0 = a0 + tap * (Batch::load_unaligned (x + k) + Batch::load_unaligned (x + last - k));
-                a1 = a1 + tap * (Batch::load_unaligned (x + k + width) + Batch::load_unaligned (x + last - k + width));
-                a2 = a2 + tap * (Batch::load_unaligned (x + k + 2 * width) + Batch::load_unaligned (x + last - k + 2 * width));
-                a3 = a3 + tap * (Batch::load_unaligned (x + k + 3 * width) + Batch::load_unaligned (x + last - k + 3 * width));
+                const Batch evenTap (taps[k]), oddTap (taps[k + 1]);
+
+                for (int b = 0; b < 4; ++b)
+                {
+                    even[b] = even[b] + evenTap * pair (x[b], k);
+                    odd[b] = odd[b] + oddTap * pair (x[b], k + 1);
+                }
             }
 
-            if (hasMiddle)
+            for (int b = 0; b < 4; ++b)
             {
-                const Batch tap (taps[pairs]);
-                a0 = a0 + tap * Batch::load_unaligned (x + pairs);
-                a1 = a1 + tap * Batch::load_unaligned (x + pairs + width);
-                a2 = a2 + tap * Batch::load_unaligned (x + pairs + 2 * width);
-                a3 = a3 + tap * Batch::load_unaligned (x + pairs + 3 * width);
-            }
+                if (k < pairs)
+                    even[b] = even[b] + Batch (taps[k]) * pair (x[b], k);
 
-            a0.store_unaligned (output + m);
-            a1.store_unaligned (output + m + width);
-            a2.store_unaligned (output + m + 2 * width);
-            a3.store_unaligned (output + m + 3 * width);
+                even[b] = even[b] + odd[b];
+
+                if (hasMiddle)
+                    even[b] = even[b] + Batch (taps[pairs]) * Batch::load_unaligned (x[b] + pairs);
+
+                even[b].store_unaligned (output + m + b * width);
+            }
         }
 
         for (; m + width <= count; m += width)
         {
-            auto a = start (m);
             const auto* x = input + m;
+            auto even = start (m), odd = Batch (0.0f);
 
             for (int k = 0; k < pairs; ++k)
-                a = a + Batch (taps[k]) * (Batch::load_unaligned (x + k) + Batch::load_unaligned (x + last - k));
+            {
+                if (k % 2 == 0)
+                    even = even + Batch (taps[k]) * pair (x, k);
+                else
+                    odd = odd + Batch (taps[k]) * pair (x, k);
+            }
+
+            even = even + odd;
 
             if (hasMiddle)
-                a = a + Batch (taps[pairs]) * Batch::load_unaligned (x + pairs);
+                even = even + Batch (taps[pairs]) * Batch::load_unaligned (x + pairs);
 
-            a.store_unaligned (output + m);
+            even.store_unaligned (output + m);
         }
 
         for (; m < count; ++m)
         {
-            auto a = accumulate ? output[m] : 0.0f;
             const auto* x = input + m;
+            auto even = accumulate ? output[m] : 0.0f, odd = 0.0f;
 
             for (int k = 0; k < pairs; ++k)
-                a = a + taps[k] * (x[k] + x[last - k]);
+            {
+                if (k % 2 == 0)
+                    even = even + taps[k] * (x[k] + x[last - k]);
+                else
+                    odd = odd + taps[k] * (x[k] + x[last - k]);
+            }
+
+            even = even + odd;
 
             if (hasMiddle)
-                a = a + taps[pairs] * x[pairs];
+                even = even + taps[pairs] * x[pairs];
 
-            output[m] = a;
+            output[m] = even;
         }
     }
 
