@@ -198,7 +198,7 @@ void runHighQualityDrive (float* const* channels, int numChannels, int numSample
             last = arguments[(size_t) count];
             oversampler.down (channel, fast.data(), n, shaped.data());
 
-            oversampler.delayDry (channel, samples, n, dry.data());
+            stage.delayDry (channel, samples, n, dry.data());
 
             // The smoothing's recursion alone, in a register, then the mix in a loop of its own.
             auto smoothed = state.driveMemory[(size_t) channel];

@@ -38,16 +38,35 @@ namespace oversampling
     inline constexpr int kToastStages = 2;
 } // namespace oversampling
 
-// One nonlinearity's oversampler for a layer's two channels; it also delays the layer's input
-// by its latency, for the layer's own dry/wet mix.
+// One nonlinearity's oversampler for a layer's two channels, and the layer's input delayed by
+// its latency, for the layer's own dry/wet mix.
 struct OversampledStage
 {
     Oversampler oversampler;
+    LatencyDelay dry;
 
-    void prepare (int stages, int numChannels, int workDelay = 0) { oversampler.prepare (stages, numChannels, workDelay); }
-    void reset() noexcept { oversampler.reset(); }
+    void prepare (int stages, int numChannels, int workDelay = 0)
+    {
+        oversampler.prepare (stages, numChannels, workDelay);
+        dry.prepare (oversampler.getLatency(), numChannels);
+    }
+
+    void reset() noexcept
+    {
+        oversampler.reset();
+        dry.reset();
+    }
+
     int getLatency() const noexcept { return oversampler.getLatency(); }
-    std::size_t getAllocatedBytes() const noexcept { return oversampler.getAllocatedBytes(); }
+    std::size_t getAllocatedBytes() const noexcept { return oversampler.getAllocatedBytes() + dry.getAllocatedBytes(); }
+
+    // The same n base samples that went up, as they were the latency earlier: the dry side of a
+    // mix with what comes down. Call once per chunk and channel, like up().
+    void delayDry (int channel, const float* input, int n, float* output) noexcept
+    {
+        dry.write (channel, input, n);
+        dry.read (channel, output, n, getLatency());
+    }
 };
 
 } // namespace morsello

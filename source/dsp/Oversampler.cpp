@@ -163,10 +163,8 @@ void Oversampler::prepare (int numStages, int numChannels, int workDelay)
     const auto factor = getFactor();
     padding = (factor - topRateDelay % factor) % factor;
     latency = (topRateDelay + padding) / factor;
-    dryLength = latency + kChunkLength;
 
-    // One block for everything: the taps, then per channel its windows and dry line, then the
-    // scratch.
+    // One block for everything: the taps, then per channel its windows, then the scratch.
     int size = 0;
     auto claim = [&size] (int floats)
     {
@@ -202,7 +200,6 @@ void Oversampler::prepare (int numStages, int numChannels, int workDelay)
         }
 
         channel.padWindow = claim (padding + kChunkLength * factor);
-        channel.dryLine = claim (dryLength);
     }
 
     between = claim (kChunkLength * factor);
@@ -218,9 +215,6 @@ void Oversampler::reset() noexcept
     // Everything after the taps: the channels' memories and the scratch.
     const auto firstMemory = channels.empty() ? between : channels.front().upWindow[0];
     std::fill (storage.begin() + firstMemory, storage.end(), 0.0f);
-
-    for (auto& channel : channels)
-        channel.dryWrite = 0;
 }
 
 void Oversampler::up (int channelIndex, const float* input, int n, float* output) noexcept
@@ -293,29 +287,6 @@ void Oversampler::down (int channelIndex, const float* input, int n, float* outp
     }
 }
 
-void Oversampler::delayDry (int channelIndex, const float* input, int n, float* output) noexcept
-{
-    auto& channel = channels[(size_t) channelIndex];
-    auto* const line = at (channel.dryLine);
-    auto index = channel.dryWrite;
-
-    for (int i = 0; i < n; ++i)
-    {
-        line[index] = input[i];
-        auto readIndex = index - latency;
-
-        if (readIndex < 0)
-            readIndex += dryLength;
-
-        output[i] = line[readIndex];
-
-        if (++index == dryLength)
-            index = 0;
-    }
-
-    channel.dryWrite = index;
-}
-
 //==============================================================================
 void LatencyDelay::prepare (int maximumDelay, int numChannels)
 {
@@ -334,17 +305,11 @@ void LatencyDelay::reset() noexcept
 void LatencyDelay::write (int channel, const float* input, int n) noexcept
 {
     auto* const line = storage.data() + channel * length;
-    auto index = writeIndex[(size_t) channel];
-
-    for (int i = 0; i < n; ++i)
-    {
-        line[index] = input[i];
-
-        if (++index == length)
-            index = 0;
-    }
-
-    writeIndex[(size_t) channel] = index;
+    auto& index = writeIndex[(size_t) channel];
+    const auto first = std::min (n, length - index);
+    std::memcpy (line + index, input, sizeof (float) * (size_t) first);
+    std::memcpy (line, input + first, sizeof (float) * (size_t) (n - first));
+    index = (index + n) % length;
 }
 
 void LatencyDelay::read (int channel, float* output, int n, int delay) const noexcept
@@ -355,13 +320,9 @@ void LatencyDelay::read (int channel, float* output, int n, int delay) const noe
     while (index < 0)
         index += length;
 
-    for (int i = 0; i < n; ++i)
-    {
-        output[i] = line[index];
-
-        if (++index == length)
-            index = 0;
-    }
+    const auto first = std::min (n, length - index);
+    std::memcpy (output, line + index, sizeof (float) * (size_t) first);
+    std::memcpy (output + first, line, sizeof (float) * (size_t) (n - first));
 }
 
 void LatencyDelay::process (int channel, float* samples, int n, int delay) noexcept

@@ -32,12 +32,12 @@ public:
     static constexpr int kMaxFactor = 1 << kMaxStages;
 
     // stages: 1 to kMaxStages (factor 2 to 16). Designs the filters and allocates, in one block,
-    // their memories for numChannels and the delayed dry side of each channel. workDelay: the
+    // their memories for numChannels. workDelay: the
     // whole top-rate samples by which the work between up() and down() delays, which the
     // latency then includes (the padding shrinks by as much).
     void prepare (int stages, int numChannels, int workDelay = 0);
 
-    // Clears every filter's memory and the dry side's past (as after prepare).
+    // Clears every filter's memory (as after prepare).
     void reset() noexcept;
 
     int getFactor() const noexcept { return 1 << stages; }
@@ -51,10 +51,6 @@ public:
 
     // n * getFactor() samples at the top rate back to n base samples of one channel.
     void down (int channel, const float* input, int n, float* output) noexcept;
-
-    // The same n base samples that went up, delayed by the latency: the dry side of a mix with
-    // what comes down. Call once per chunk and channel, like up().
-    void delayDry (int channel, const float* input, int n, float* output) noexcept;
 
     // The bytes of the block prepare() allocated (taps, memories, scratch).
     std::size_t getAllocatedBytes() const noexcept { return storage.size() * sizeof (float); }
@@ -74,17 +70,16 @@ private:
     };
 
     // One channel's memories in `storage`: per stage, the windows of past input before the new
-    // chunk (the way down's parted into even and odd places), the top rate's padding window and
-    // the dry side's line.
+    // chunk (the way down's parted into even and odd places), and the top rate's padding window.
     struct ChannelState
     {
         std::array<int, kMaxStages> upWindow {}, downEven {}, downOdd {};
-        int padWindow = 0, dryLine = 0, dryWrite = 0;
+        int padWindow = 0;
     };
 
     float* at (int offset) noexcept { return storage.data() + offset; }
 
-    int stages = 1, latency = 0, padding = 0, dryLength = 1;
+    int stages = 1, latency = 0, padding = 0;
     std::array<StageFilters, kMaxStages> filters;
     std::vector<ChannelState> channels;
     // Scratch for a chunk at the rates in between and the up stage's two phases' outputs.

@@ -332,7 +332,7 @@ void runHighQualityRingMod (const TonalFrame& frame, TonalState& state, float sh
             }
 
             oversampler.down (channel, fast.data(), n, wet.data());
-            oversampler.delayDry (channel, samples, n, dry.data());
+            stage.delayDry (channel, samples, n, dry.data());
 
             for (size_t i = 0; i < (size_t) n; ++i)
                 samples[i] = mixLayer (dry[i], wet[i], frame.amount);
@@ -384,7 +384,7 @@ void runHighQualityWavefold (const TonalFrame& frame, TonalState& state, float d
             last[0] = arguments[(size_t) count];
             last[1] = arguments[(size_t) count + 1];
             oversampler.down (channel, fast.data(), n, folded.data());
-            oversampler.delayDry (channel, samples, n, dry.data());
+            stage.delayDry (channel, samples, n, dry.data());
 
             // The tone's recursion alone, in a register, then the mix in a loop of its own.
             auto tone = state.toneState[(size_t) channel];
