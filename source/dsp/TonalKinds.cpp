@@ -295,42 +295,21 @@ void runHighQualityRingMod (const TonalFrame& frame, TonalState& state, float sh
     const auto fastIncrement = frame.phaseIncrement / factor;
 
     ChunkSines phases {};
-    FastValues fast, sine, shaped;
+    FastValues fast, shaped;
     std::array<double, kChunkLength * Oversampler::kMaxFactor> angles;
     ChunkValues wet {}, dry {};
 
     for (int start = 0; start < frame.numSamples; start += kChunkLength)
     {
         const auto n = std::min (kChunkLength, frame.numSamples - start);
-        const auto count = n * factor;
         advanceTonalChunk (frame, state, n, phases);
 
         for (int channel = 0; channel < frame.numChannels; ++channel)
         {
             auto* const samples = frame.channels[channel] + start;
-            const auto offset = frame.channelOffset[(size_t) channel];
-
-            for (int i = 0; i < n; ++i)
-                for (int j = 0; j < factor; ++j)
-                    angles[(size_t) (i * factor + j)] = twoPi * (phases[(size_t) i] + j * fastIncrement + offset);
-
-            VectorMath::sinInPlace (angles.data(), count);
-
-            for (size_t i = 0; i < (size_t) count; ++i)
-            {
-                sine[i] = (float) angles[i];
-                shaped[i] = 5.0f * sine[i];
-            }
-
-            VectorMath::tanhInPlace (shaped.data(), count);
             oversampler.up (channel, samples, n, fast.data());
-
-            for (size_t i = 0; i < (size_t) count; ++i)
-            {
-                const auto carrier = sine[i] + shape * (shaped[i] - sine[i]);
-                fast[i] = carrier * fast[i];
-            }
-
+            VectorMath::ringModProducts (phases.data(), n, factor, fastIncrement, frame.channelOffset[(size_t) channel], shape,
+                                         angles.data(), shaped.data(), fast.data());
             oversampler.down (channel, fast.data(), n, wet.data());
             stage.delayDry (channel, samples, n, dry.data());
 

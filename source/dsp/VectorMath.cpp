@@ -113,6 +113,19 @@ namespace
         }
     }
 
+    void scalarRingModProducts (const double* phases, int n, int factor, double fastIncrement, double offset, float shape, double*, float*, float* samples) noexcept
+    {
+        constexpr double twoPi = 2.0 * trianglefold::kPi;
+
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < factor; ++j)
+            {
+                const auto sine = (float) std::sin (twoPi * (phases[i] + j * fastIncrement + offset));
+                auto& sample = samples[i * factor + j];
+                sample = (sine + shape * (std::tanh (5.0f * sine) - sine)) * sample;
+            }
+    }
+
     // Asks the processor once which instruction sets it has (cpuid, and the operating system's
     // support for the wider registers).
     const Functions& chooseVectorKernels() noexcept
@@ -137,7 +150,7 @@ const Functions& Kernels::scalar() noexcept
     static constexpr Functions functions { scalarInPlace<float, scalarTanh>, scalarInPlace<float, scalarSin>,
                                            scalarInPlace<float, scalarAsin>, scalarInPlace<float, scalarSqrt>,
                                            scalarInPlace<double, scalarSinDouble>, scalarFirSymmetric, scalarInterleave, scalarDeinterleave,
-                                           scalarFoldArguments, scalarFoldSecondAverages, scalarDriveAverages, "scalar" };
+                                           scalarFoldArguments, scalarFoldSecondAverages, scalarDriveAverages, scalarRingModProducts, "scalar" };
     return functions;
 }
 
@@ -175,6 +188,11 @@ void foldSecondAverages (const double* arguments, const double* integrals, doubl
 void driveAverages (const float* input, int count, float offset, float gain, float offsetShape, float* arguments, float* output) noexcept
 {
     current->driveAverages (input, count, offset, gain, offsetShape, arguments, output);
+}
+
+void ringModProducts (const double* phases, int n, int factor, double fastIncrement, double offset, float shape, double* angles, float* shaped, float* samples) noexcept
+{
+    current->ringModProducts (phases, n, factor, fastIncrement, offset, shape, angles, shaped, samples);
 }
 
 const char* instructionSet() noexcept

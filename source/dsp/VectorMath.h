@@ -53,6 +53,12 @@ inline constexpr float kLongTanhStep = 4.0f;
 
 void driveAverages (const float* input, int count, float offset, float gain, float offsetShape, float* arguments, float* output) noexcept;
 
+// The high quality ring mod at the top rate: with the carrier's angle a = 2 pi (phases[i] +
+// j * fastIncrement + offset) for the factor top-rate samples k = i * factor + j of base sample
+// i, and sine = sin (a) as a float, samples[k] *= sine + shape * (tanh (5 sine) - sine), for k
+// in [0, n * factor). angles and shaped are scratch for n * factor values.
+void ringModProducts (const double* phases, int n, int factor, double fastIncrement, double offset, float shape, double* angles, float* shaped, float* samples) noexcept;
+
 // The instruction set the kernels use: "avx512", "avx2", "sse2", or "scalar" when the scalar
 // path is selected.
 const char* instructionSet() noexcept;
@@ -75,6 +81,7 @@ struct Functions
     void (*foldArguments) (const float*, int, float, float, double*, double*) noexcept;
     void (*foldSecondAverages) (const double*, const double*, double, double*, float*, int) noexcept;
     void (*driveAverages) (const float*, int, float, float, float, float*, float*) noexcept;
+    void (*ringModProducts) (const double*, int, int, double, double, float, double*, float*, float*) noexcept;
     const char* name;
 };
 

@@ -331,6 +331,30 @@ struct For
         }
     }
 
+    // The high quality ring mod's product at the top rate (VectorMath::ringModProducts).
+    static void ringModProducts (const double* phases, int n, int factor, double fastIncrement, double offset, float shape, double* angles, float* shaped, float* samples) noexcept
+    {
+        constexpr double twoPi = 2.0 * trianglefold::kPi;
+        const auto count = n * factor;
+
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < factor; ++j)
+                angles[i * factor + j] = twoPi * (phases[i] + j * fastIncrement + offset);
+
+        sinDouble (angles, count);
+
+        for (int k = 0; k < count; ++k)
+            shaped[k] = 5.0f * (float) angles[k];
+
+        tanhFloat (shaped, count);
+
+        for (int k = 0; k < count; ++k)
+        {
+            const auto sine = (float) angles[k];
+            samples[k] = (sine + shape * (shaped[k] - sine)) * samples[k];
+        }
+    }
+
     // The high quality drive's averaged curve (VectorMath::driveAverages).
     static void driveAverages (const float* input, int count, float offset, float gain, float offsetShape, float* arguments, float* output) noexcept
     {
@@ -345,7 +369,7 @@ struct For
 
     static constexpr Functions functions (const char* name) noexcept
     {
-        return { tanhFloat, sinFloat, asinFloat, sqrtFloat, sinDouble, firSymmetric, interleave, deinterleave, foldArguments, foldSecondAverages, driveAverages, name };
+        return { tanhFloat, sinFloat, asinFloat, sqrtFloat, sinDouble, firSymmetric, interleave, deinterleave, foldArguments, foldSecondAverages, driveAverages, ringModProducts, name };
     }
 };
 } // namespace VectorMath::Kernels
