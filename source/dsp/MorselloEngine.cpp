@@ -361,25 +361,11 @@ void MorselloEngine::alignLayers (juce::AudioBuffer<float>& block) noexcept
 // the curve stays the standard one while the drive ramps.
 void MorselloEngine::toastHighQuality (int channel, float* samples, const float* drive, int n) noexcept
 {
-    std::array<float, kChunkLength * Oversampler::kMaxFactor> fast;
+    std::array<float, kChunkLength * Oversampler::kMaxFactor> fast, gains;
     auto& oversampler = toastStage.oversampler;
-    const auto factor = oversampler.getFactor();
-    const auto count = n * factor;
 
     oversampler.up (channel, samples, n, fast.data());
-
-    // Each base sample's D over its run of top-rate samples, in loops without a division of
-    // the index (which would cost more than the tanh).
-    for (int i = 0; i < n; ++i)
-        for (auto* x = fast.data() + i * factor; x != fast.data() + (i + 1) * factor; ++x)
-            *x = drive[i] * *x;
-
-    VectorMath::tanhInPlace (fast.data(), count);
-
-    for (int i = 0; i < n; ++i)
-        for (auto* x = fast.data() + i * factor; x != fast.data() + (i + 1) * factor; ++x)
-            *x = *x / drive[i];
-
+    VectorMath::toastCurve (drive, n, oversampler.getFactor(), gains.data(), fast.data());
     oversampler.down (channel, fast.data(), n, samples);
 }
 

@@ -126,6 +126,12 @@ namespace
             }
     }
 
+    void scalarToastCurve (const float* drives, int n, int factor, float*, float* samples) noexcept
+    {
+        for (int k = 0; k < n * factor; ++k)
+            samples[k] = std::tanh (drives[k / factor] * samples[k]) / drives[k / factor];
+    }
+
     // Asks the processor once which instruction sets it has (cpuid, and the operating system's
     // support for the wider registers).
     const Functions& chooseVectorKernels() noexcept
@@ -150,7 +156,7 @@ const Functions& Kernels::scalar() noexcept
     static constexpr Functions functions { scalarInPlace<float, scalarTanh>, scalarInPlace<float, scalarSin>,
                                            scalarInPlace<float, scalarAsin>, scalarInPlace<float, scalarSqrt>,
                                            scalarInPlace<double, scalarSinDouble>, scalarFirSymmetric, scalarInterleave, scalarDeinterleave,
-                                           scalarFoldArguments, scalarFoldSecondAverages, scalarDriveAverages, scalarRingModProducts, "scalar" };
+                                           scalarFoldArguments, scalarFoldSecondAverages, scalarDriveAverages, scalarRingModProducts, scalarToastCurve, "scalar" };
     return functions;
 }
 
@@ -193,6 +199,11 @@ void driveAverages (const float* input, int count, float offset, float gain, flo
 void ringModProducts (const double* phases, int n, int factor, double fastIncrement, double offset, float shape, double* angles, float* shaped, float* samples) noexcept
 {
     current->ringModProducts (phases, n, factor, fastIncrement, offset, shape, angles, shaped, samples);
+}
+
+void toastCurve (const float* drives, int n, int factor, float* gains, float* samples) noexcept
+{
+    current->toastCurve (drives, n, factor, gains, samples);
 }
 
 const char* instructionSet() noexcept

@@ -59,6 +59,11 @@ void driveAverages (const float* input, int count, float offset, float gain, flo
 // in [0, n * factor). angles and shaped are scratch for n * factor values.
 void ringModProducts (const double* phases, int n, int factor, double fastIncrement, double offset, float shape, double* angles, float* shaped, float* samples) noexcept;
 
+// The high quality toast at the top rate: samples[k] = tanh (D samples[k]) / D with D =
+// drives[i] for the factor top-rate samples k of base sample i, for k in [0, n * factor);
+// gains is scratch for n * factor floats.
+void toastCurve (const float* drives, int n, int factor, float* gains, float* samples) noexcept;
+
 // The instruction set the kernels use: "avx512", "avx2", "sse2", or "scalar" when the scalar
 // path is selected.
 const char* instructionSet() noexcept;
@@ -82,6 +87,7 @@ struct Functions
     void (*foldSecondAverages) (const double*, const double*, double, double*, float*, int) noexcept;
     void (*driveAverages) (const float*, int, float, float, float, float*, float*) noexcept;
     void (*ringModProducts) (const double*, int, int, double, double, float, double*, float*, float*) noexcept;
+    void (*toastCurve) (const float*, int, int, float*, float*) noexcept;
     const char* name;
 };
 

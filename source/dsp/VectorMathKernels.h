@@ -331,6 +331,24 @@ struct For
         }
     }
 
+    // The high quality toast at the top rate (VectorMath::toastCurve).
+    static void toastCurve (const float* drives, int n, int factor, float* gains, float* samples) noexcept
+    {
+        const auto count = n * factor;
+
+        for (int i = 0; i < n; ++i)
+            for (int k = i * factor; k < (i + 1) * factor; ++k)
+                gains[k] = drives[i];
+
+        for (int k = 0; k < count; ++k)
+            samples[k] = gains[k] * samples[k];
+
+        tanhFloat (samples, count);
+
+        for (int k = 0; k < count; ++k)
+            samples[k] = samples[k] / gains[k];
+    }
+
     // The high quality ring mod's product at the top rate (VectorMath::ringModProducts).
     static void ringModProducts (const double* phases, int n, int factor, double fastIncrement, double offset, float shape, double* angles, float* shaped, float* samples) noexcept
     {
@@ -369,7 +387,7 @@ struct For
 
     static constexpr Functions functions (const char* name) noexcept
     {
-        return { tanhFloat, sinFloat, asinFloat, sqrtFloat, sinDouble, firSymmetric, interleave, deinterleave, foldArguments, foldSecondAverages, driveAverages, ringModProducts, name };
+        return { tanhFloat, sinFloat, asinFloat, sqrtFloat, sinDouble, firSymmetric, interleave, deinterleave, foldArguments, foldSecondAverages, driveAverages, ringModProducts, toastCurve, name };
     }
 };
 } // namespace VectorMath::Kernels
