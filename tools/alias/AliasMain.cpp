@@ -184,6 +184,13 @@ namespace
 
         std::printf ("\nLatency of \"high\": %d samples at any rate.\n", MorselloEngine::latencyOf (Quality::high));
 
+        {
+            // Every instance holds the mode's buffers whichever quality it runs.
+            MorselloEngine engine;
+            engine.prepare (alias::kSampleRate, 512, 2, {});
+            std::printf ("Memory of \"high\" per stereo instance: %zu bytes.\n", engine.getHighQualityBytes());
+        }
+
         if (picture != juce::File())
             drawSpectra (pictureStandard, pictureHigh, rows[1].frequency, picture);
 
