@@ -13,8 +13,9 @@ namespace morsello
 {
 // How the nonlinear stages run. "standard" is the sound every recipe was voiced with, sample for
 // sample; "high" runs the drive, the wavefold, the ring mod's carrier and the toast oversampled
-// (the wavefold also through its antiderivative), so that their harmonics above the Nyquist
-// frequency no longer fold back into the band, at the cost of CPU and a fixed latency.
+// (the wavefold and the drive also averaged over each step through their antiderivatives), so
+// that their harmonics above the Nyquist frequency no longer fold back into the band, at the
+// cost of CPU and a fixed latency.
 enum class Quality
 {
     standard = 0,
