@@ -199,20 +199,7 @@ void runHighQualityDrive (float* const* channels, int numChannels, int numSample
             oversampler.down (channel, fast.data(), n, shaped.data());
 
             stage.delayDry (channel, samples, n, dry.data());
-
-            // The smoothing's recursion alone, in a register, then the mix in a loop of its own.
-            auto smoothed = state.driveMemory[(size_t) channel];
-
-            for (size_t i = 0; i < (size_t) n; ++i)
-            {
-                smoothed += g * (shaped[i] - smoothed);
-                shaped[i] = smoothed;
-            }
-
-            state.driveMemory[(size_t) channel] = smoothed;
-
-            for (size_t i = 0; i < (size_t) n; ++i)
-                samples[i] = mixLayer (dry[i], shaped[i], mix);
+            smoothThenMix (shaped.data(), n, g, state.driveMemory[(size_t) channel], dry.data(), mix, samples);
         }
 
         state.driveArgumentKnown = true;

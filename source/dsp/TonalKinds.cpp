@@ -364,20 +364,7 @@ void runHighQualityWavefold (const TonalFrame& frame, TonalState& state, float d
             last[1] = arguments[(size_t) count + 1];
             oversampler.down (channel, fast.data(), n, folded.data());
             stage.delayDry (channel, samples, n, dry.data());
-
-            // The tone's recursion alone, in a register, then the mix in a loop of its own.
-            auto tone = state.toneState[(size_t) channel];
-
-            for (size_t i = 0; i < (size_t) n; ++i)
-            {
-                tone += coefficient * (folded[i] - tone);
-                folded[i] = tone;
-            }
-
-            state.toneState[(size_t) channel] = tone;
-
-            for (size_t i = 0; i < (size_t) n; ++i)
-                samples[i] = mixLayer (dry[i], folded[i], frame.amount);
+            smoothThenMix (folded.data(), n, coefficient, state.toneState[(size_t) channel], dry.data(), frame.amount, samples);
         }
 
         state.foldArgumentKnown = true;
