@@ -23,17 +23,6 @@ constexpr float kKnobThreshold = 0.12f;
 
 // The dry signal of a channel that has no dry copy, one chunk of the finishing stage long.
 constexpr ChunkValues kSilence {};
-
-// Divisors that leave a value as it is.
-constexpr ChunkValues kOnes = []
-{
-    ChunkValues ones {};
-
-    for (auto& one : ones)
-        one = 1.0f;
-
-    return ones;
-}();
 } // namespace
 
 void MorselloEngine::prepare (double newSampleRate, int maximumBlockSize, int numChannels, const EngineSettings& settings)
@@ -409,7 +398,7 @@ bool MorselloEngine::finish (juce::AudioBuffer<float>& block) noexcept
     // then the limiter's recursion over the channels' peaks. Every sample still sees the same
     // operations in the same order as one sample-by-sample loop would give it.
     // The block is taken in chunks of the layers' length, whose per-sample values live on the stack.
-    ChunkValues bite, drive, gain, peak, limiter;
+    ChunkValues bite, drive, gain, peak, limiter, gains;
     const auto high = qualityInUse == Quality::high;
     const auto toastChannels = high ? std::min (numChannels, toastStage.oversampler.getNumChannels()) : 0;
 
@@ -449,25 +438,16 @@ bool MorselloEngine::finish (juce::AudioBuffer<float>& block) noexcept
             auto* const samples = channels[channel] + start;
             // A channel without a dry copy (more channels than prepared) mixes against silence.
             const auto* const drySamples = channel < dryChannels ? dry[channel] + start : kSilence.data();
-            // "high" hands the mix the toast already divided by its drive.
-            const auto& divisor = channel < toastChannels ? kOnes : drive;
-
+            // The toast, tanh (D s) / D, at the base rate or (in "high") oversampled.
             if (channel < toastChannels)
-            {
                 toastHighQuality (channel, samples, drive.data(), n);
-            }
             else
-            {
-                for (int i = 0; i < n; ++i)
-                    samples[i] = drive[(size_t) i] * samples[i];
-
-                VectorMath::tanhInPlace (samples, n);
-            }
+                VectorMath::toastCurve (drive.data(), n, 1, gains.data(), samples);
 
             for (int i = 0; i < n; ++i)
             {
                 const auto s = (size_t) i;
-                const auto mixed = (1.0f - bite[s]) * drySamples[i] + (samples[i] / divisor[s]) * bite[s];
+                const auto mixed = (1.0f - bite[s]) * drySamples[i] + samples[i] * bite[s];
                 // |mixed| <= the largest float is false for infinities and NaN alike.
                 const auto finite = std::abs (mixed) <= std::numeric_limits<float>::max();
                 const auto result = finite ? mixed * gain[s] : 0.0f;

@@ -32,9 +32,9 @@ public:
     static constexpr int kMaxFactor = 1 << kMaxStages;
 
     // stages: 1 to kMaxStages (factor 2 to 16). Designs the filters and allocates, in one block,
-    // their memories for numChannels. workDelay: the
-    // whole top-rate samples by which the work between up() and down() delays, which the
-    // latency then includes (the padding shrinks by as much).
+    // their memories for numChannels. workDelay: the whole top-rate samples by which the work
+    // between up() and down() delays, which the latency then includes (the padding shrinks by
+    // as much).
     void prepare (int stages, int numChannels, int workDelay = 0);
 
     // Clears every filter's memory (as after prepare).

@@ -59,9 +59,9 @@ void driveAverages (const float* input, int count, float offset, float gain, flo
 // in [0, n * factor). angles and shaped are scratch for n * factor values.
 void ringModProducts (const double* phases, int n, int factor, double fastIncrement, double offset, float shape, double* angles, float* shaped, float* samples) noexcept;
 
-// The high quality toast at the top rate: samples[k] = tanh (D samples[k]) / D with D =
-// drives[i] for the factor top-rate samples k of base sample i, for k in [0, n * factor);
-// gains is scratch for n * factor floats.
+// The toast: samples[k] = tanh (D samples[k]) / D with D = drives[i] for the factor samples k
+// made from base sample i (factor 1 at the base rate, the oversampling factor in "high"), for k
+// in [0, n * factor); gains is scratch for n * factor floats.
 void toastCurve (const float* drives, int n, int factor, float* gains, float* samples) noexcept;
 
 // The instruction set the kernels use: "avx512", "avx2", "sse2", or "scalar" when the scalar

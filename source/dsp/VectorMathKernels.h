@@ -221,8 +221,8 @@ struct For
     // The fold averaged twice over each three arguments in a row (trianglefold::averagedTwice),
     // less `offset`, over pi, as floats (VectorMath::foldSecondAverages). A batch works both
     // common cases, the fold of the mean on one straight piece and the one quotient over a
-    // corner, and takes each value's; the rare values that need averagedTwiceNearby() are
-    // worked again one by one.
+    // corner, and takes each value's; a batch with a rare value that needs averagedTwiceNearby()
+    // is worked again one by one.
     static void foldSecondAverages (const double* arguments, const double* integrals, double offset, double* averages, float* output, int count) noexcept
     {
         using Batch = xsimd::batch<double, Arch>;
@@ -264,11 +264,10 @@ struct For
             const auto quotient = Batch (2.0) * (rise2 * step1 - rise1 * step2) / divisor;
             xsimd::select (onePiece, ofMean, quotient).store_unaligned (averages + i);
 
+            // The scalar function gives every other value of the batch the same bits.
             if (xsimd::any (nearby))
                 for (int k = i; k < i + width; ++k)
-                    if (! (trianglefold::pieceOf (std::min (std::min (arguments[k], arguments[k + 1]), arguments[k + 2]))
-                           == trianglefold::pieceOf (std::max (std::max (arguments[k], arguments[k + 1]), arguments[k + 2]))))
-                        averages[k] = trianglefold::averagedTwice (arguments[k], arguments[k + 1], arguments[k + 2]);
+                    averages[k] = trianglefold::averagedTwice (arguments[k], arguments[k + 1], arguments[k + 2]);
         }
 
         for (; i < count; ++i)
@@ -304,7 +303,7 @@ struct For
         return xsimd::select (none, a, xsimd::select (longStep, apart, quotient));
     }
 
-    // value (i, mean) for each i in [0, count) and the mean of tanh over [arguments[i],
+    // finish (mean) for each i in [0, count) and the mean of tanh over [arguments[i],
     // arguments[i + 1]], the tail through a whole batch as in applyInPlaceAs.
     template <typename Finish>
     static void forEachTanhMean (const float* arguments, int count, float* output, Finish finish) noexcept
@@ -314,7 +313,7 @@ struct For
         int i = 0;
 
         for (; i + width <= count; i += width)
-            finish (i, tanhMean (Batch::load_unaligned (arguments + i), Batch::load_unaligned (arguments + i + 1))).store_unaligned (output + i);
+            finish (tanhMean (Batch::load_unaligned (arguments + i), Batch::load_unaligned (arguments + i + 1))).store_unaligned (output + i);
 
         if (i < count)
         {
@@ -324,14 +323,14 @@ struct For
                 z[k] = arguments[i + k];
 
             alignas (64) float result[Batch::size] {};
-            finish (i, tanhMean (Batch::load_unaligned (z), Batch::load_unaligned (z + 1))).store_aligned (result);
+            finish (tanhMean (Batch::load_unaligned (z), Batch::load_unaligned (z + 1))).store_aligned (result);
 
             for (int k = 0; i + k < count; ++k)
                 output[i + k] = result[k];
         }
     }
 
-    // The high quality toast at the top rate (VectorMath::toastCurve).
+    // The toast's curve (VectorMath::toastCurve).
     static void toastCurve (const float* drives, int n, int factor, float* gains, float* samples) noexcept
     {
         const auto count = n * factor;
@@ -381,7 +380,7 @@ struct For
         for (int i = 0; i < count; ++i)
             arguments[i + 1] = (input[i] + offset) * gain;
 
-        forEachTanhMean (arguments, count, output, [offsetShape, gain] (int, Batch mean)
+        forEachTanhMean (arguments, count, output, [offsetShape, gain] (Batch mean)
                          { return (mean - Batch (offsetShape)) / Batch (gain); });
     }
 
