@@ -25,65 +25,6 @@ namespace
     float scalarSqrt (float x) { return std::sqrt (x); }
     double scalarSinDouble (double x) { return std::sin (x); }
 
-    void scalarFirSymmetric (const float* input, const float* taps, int numTaps, float* output, int count, bool accumulate) noexcept
-    {
-        const auto pairs = numTaps / 2;
-
-        for (int m = 0; m < count; ++m)
-        {
-            const auto* x = input + m;
-            auto even = accumulate ? output[m] : 0.0f, odd = 0.0f;
-
-            for (int k = 0; k < pairs; ++k)
-            {
-                if (k % 2 == 0)
-                    even = even + taps[k] * (x[k] + x[numTaps - 1 - k]);
-                else
-                    odd = odd + taps[k] * (x[k] + x[numTaps - 1 - k]);
-            }
-
-            even = even + odd;
-
-            if (numTaps % 2 != 0)
-                even = even + taps[pairs] * x[pairs];
-
-            output[m] = even;
-        }
-    }
-
-    void scalarInterleave (const float* even, const float* odd, float* output, int n) noexcept
-    {
-        for (int m = 0; m < n; ++m)
-        {
-            output[2 * m] = even[m];
-            output[2 * m + 1] = odd[m];
-        }
-    }
-
-    void scalarDeinterleave (const float* input, float* even, float* odd, int n) noexcept
-    {
-        for (int m = 0; m < n; ++m)
-        {
-            even[m] = input[2 * m];
-            odd[m] = input[2 * m + 1];
-        }
-    }
-
-    void scalarFoldArguments (const float* input, int count, float drive, float bias, double* arguments, double* integrals) noexcept
-    {
-        for (int i = 0; i < count; ++i)
-        {
-            arguments[i] = (double) (drive * input[i] + bias);
-            integrals[i] = trianglefold::secondAntiderivative (arguments[i]);
-        }
-    }
-
-    void scalarFoldSecondAverages (const double* arguments, const double*, double offset, double*, float* output, int count) noexcept
-    {
-        for (int i = 0; i < count; ++i)
-            output[i] = (float) ((trianglefold::averagedTwice (arguments[i], arguments[i + 1], arguments[i + 2]) - offset) * (1.0 / trianglefold::kPi));
-    }
-
     // The mean of tanh over [z0, z1], in the kernels' way with the platform's functions.
     float scalarTanhMean (float z0, float z1) noexcept
     {
@@ -153,10 +94,23 @@ namespace
 
 const Functions& Kernels::scalar() noexcept
 {
-    static constexpr Functions functions { scalarInPlace<float, scalarTanh>, scalarInPlace<float, scalarSin>,
-                                           scalarInPlace<float, scalarAsin>, scalarInPlace<float, scalarSqrt>,
-                                           scalarInPlace<double, scalarSinDouble>, scalarFirSymmetric, scalarInterleave, scalarDeinterleave,
-                                           scalarFoldArguments, scalarFoldSecondAverages, scalarDriveAverages, scalarRingModProducts, scalarToastCurve, "scalar" };
+    // The platform's functions wherever a kernel calls a maths function; the filters, the
+    // weaving and the fold (arithmetic alone, the same bits either way) are the SSE2 kernels'.
+    static const Functions functions = []
+    {
+        auto chosen = Kernels::sse2();
+        chosen.tanhFloat = scalarInPlace<float, scalarTanh>;
+        chosen.sinFloat = scalarInPlace<float, scalarSin>;
+        chosen.asinFloat = scalarInPlace<float, scalarAsin>;
+        chosen.sqrtFloat = scalarInPlace<float, scalarSqrt>;
+        chosen.sinDouble = scalarInPlace<double, scalarSinDouble>;
+        chosen.driveAverages = scalarDriveAverages;
+        chosen.ringModProducts = scalarRingModProducts;
+        chosen.toastCurve = scalarToastCurve;
+        chosen.name = "scalar";
+        return chosen;
+    }();
+
     return functions;
 }
 

@@ -68,8 +68,9 @@ void toastCurve (const float* drives, int n, int factor, float* gains, float* sa
 // path is selected.
 const char* instructionSet() noexcept;
 
-// Selects the platform's scalar functions instead of the vector kernels, so that a benchmark
-// or a test can compare both in one run. Not for use while audio is processed.
+// Selects the platform's scalar maths functions instead of the vector kernels' (the kernels
+// that call none, the filters and the fold, stay the SSE2 ones), so that a benchmark or a test
+// can compare both in one run. Not for use while audio is processed.
 void useScalarPath (bool scalar) noexcept;
 
 // One set of kernels, all for the same instruction set.
